@@ -1,0 +1,16 @@
+// The one door to the operating system. The Windows build takes the Platform
+// SDK's own declarations; the native build takes the simulated machine's,
+// which carry the same names, types and values.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <winspool.h>
+#include <shlwapi.h>
+#include <shlobj.h>
+#else
+#include "sim/win32_api.h"
+#endif

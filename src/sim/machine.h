@@ -1,0 +1,351 @@
+// The simulated Windows machine behind the native build: one process of the
+// program under test on one computer, with its registry, file system, print
+// spooler, services, message boxes, process starts, standard output and a
+// virtual clock. Tests set the machine up through this interface, run the
+// program, and read back what it did. The Win32 functions themselves are
+// declared in win32_api.h.
+//
+// Everything here is single-threaded except the last-error value, which is
+// kept per thread as on Windows.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/win32_types.h"
+
+namespace sim {
+
+enum class Family { Win9x, NT };
+
+// What one Windows version looks like to a program.
+struct Platform {
+  std::string name;            // "Windows 98", "Windows XP", ...
+  DWORD version = 0;           // the packed value GetVersion returns
+  Family family = Family::NT;  // decides registry, spooler and service behaviour
+  bool extended_version_info = true;  // GetVersionExA accepts OSVERSIONINFOEXA
+  std::string windows_dir;     // "C:\WINDOWS"
+  std::string system_dir;      // GetSystemDirectoryA, no trailing backslash
+  std::string driver_dir;      // GetPrinterDriverDirectoryA for the own environment
+  std::string environment;     // "Windows 4.0" or "Windows NT x86"
+  DWORD driver_version = 0;    // NT: 2 on NT 4.0, 3 on 2000 and later; 0 on 9x
+  DWORD max_driver_level = 3;  // highest AddPrinterDriverA level the spooler takes
+
+  static Platform Win95();
+  static Platform Win98();
+  static Platform WinMe();
+  static Platform NT4(bool service_pack_6 = false);
+  static Platform Win2000();
+  static Platform WinXP();
+  // Any packed version value: bit 31 set gives the 9x family, clear the NT one.
+  static Platform FromVersion(DWORD version);
+};
+
+// One message box the program showed, and the button that answered it.
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  UINT type = 0;
+  int answer = 0;
+};
+
+// One CreateProcessA call, as the program made it.
+struct ProcessRecord {
+  bool has_application_name = false;
+  std::string application_name;
+  std::string command_line;
+  bool process_attributes = false;  // a SECURITY_ATTRIBUTES record was passed
+  bool thread_attributes = false;
+  BOOL inherit_handles = FALSE;
+  DWORD creation_flags = 0;
+  bool environment_passed = false;  // lpEnvironment was not null
+  std::vector<std::string> environment;  // the block's entries, "NAME=value"
+  bool has_current_directory = false;
+  std::string current_directory;
+  STARTUPINFOA startup{};            // copied; its pointers are not followed
+  std::string startup_desktop, startup_title;  // texts behind them, if any
+  bool started = false;              // the call succeeded
+  DWORD error = 0;                   // the last error when it failed
+};
+
+// One value of a registry key.
+struct RegValue {
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+  std::string AsString() const;  // REG_SZ data up to its first NUL
+  DWORD AsDword() const;         // the first four bytes, little-endian
+};
+
+// The registry. Key and value names compare case-insensitively; values keep
+// the order in which they were first written. On the NT family RegDeleteKeyA
+// refuses a key that has subkeys (error 5); on the 9x family it removes the
+// whole subtree.
+class Registry {
+ public:
+  bool KeyExists(HKEY root, const std::string& path) const;
+  void CreateKey(HKEY root, const std::string& path);
+  void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                const std::vector<BYTE>& data);
+  void SetString(HKEY root, const std::string& path, const std::string& name,
+                 const std::string& text);  // REG_SZ, NUL counted
+  void SetDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
+  std::optional<RegValue> GetValue(HKEY root, const std::string& path,
+                                   const std::string& name) const;
+  std::vector<std::string> ValueNames(HKEY root, const std::string& path) const;
+  std::vector<std::string> SubKeys(HKEY root, const std::string& path) const;  // sorted
+  void DeleteTree(HKEY root, const std::string& path);
+  // A key that refuses every open that asks for more than read access (error 5).
+  void SetWriteProtected(HKEY root, const std::string& path, bool on);
+  // A canonical text of the whole subtree: keys, values, types and bytes.
+  std::string Dump(HKEY root, const std::string& path) const;
+  // Handles the program opened and has not closed.
+  int OpenHandles() const;
+
+  // Called by Machine::Reset: back to the state of a freshly installed
+  // system of that platform.
+  void Reset(const Platform& platform);
+
+  struct Impl;
+  Registry();
+  ~Registry();
+  Impl& impl() { return *impl_; }
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// The file system: drive letters, case-insensitive names that keep the case
+// they were created with, folders that must exist before a file is made in
+// them, sharing modes, and files that are in use or fail to read or write.
+class FileSystem {
+ public:
+  void Put(const std::string& path, const std::string& bytes);  // folders made too
+  void MakeDirectory(const std::string& path);                   // with its parents
+  bool Exists(const std::string& path) const;                    // a file
+  bool DirectoryExists(const std::string& path) const;
+  std::optional<std::string> Get(const std::string& path) const;
+  std::string NameOf(const std::string& path) const;  // stored spelling of the path
+  std::vector<std::string> List(const std::string& dir) const;  // names, sorted
+  void Remove(const std::string& path);
+  // Another process holds the file open without sharing: opens fail with 32,
+  // deletion too.
+  void SetInUse(const std::string& path, bool on);
+  // The file is a module mapped by some process (a library the spooler
+  // loaded): it can be read, but not deleted (5 on NT, 32 on 9x), opened for
+  // writing (32) or renamed.
+  void SetLoaded(const std::string& path, bool on);
+  bool IsLoaded(const std::string& path) const;
+  // ReadFile on the file fails with `error` once `after_bytes` bytes were read.
+  void FailReads(const std::string& path, DWORD error = ERROR_READ_FAULT,
+                 DWORD after_bytes = 0);
+  // WriteFile on the file fails with `error` once `after_bytes` were written.
+  void FailWrites(const std::string& path, DWORD error = ERROR_DISK_FULL,
+                  DWORD after_bytes = 0);
+  void SetReadOnly(const std::string& path, bool on);
+  int OpenHandles() const;  // file and find handles not closed
+  // As at a restart: every handle closed, every mapping ended.
+  void ReleaseAll();
+
+  // Called by Machine::Reset: back to the state of a freshly installed
+  // system of that platform.
+  void Reset(const Platform& platform);
+
+  struct Impl;
+  FileSystem();
+  ~FileSystem();
+  Impl& impl() { return *impl_; }
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// A driver record as AddPrinterDriverA received it.
+struct DriverRecord {
+  DWORD level = 0;
+  DWORD version = 0;
+  std::string name, environment, driver_path, data_file, config_file, help_file;
+  bool has_dependent_files = false;
+  std::vector<std::string> dependent_files;  // the double-NUL list, split
+  bool has_monitor_name = false;
+  std::string monitor_name;
+  bool has_default_datatype = false;
+  std::string default_datatype;
+  // Level 6 only.
+  bool has_previous_names = false;
+  FILETIME driver_date{};
+  DWORDLONG driver_version = 0;
+  std::string mfg_name, oem_url, provider;
+  bool has_mfg_name = false, has_oem_url = false, has_hardware_id = false,
+       has_provider = false;
+  std::string hardware_id;
+};
+
+// A printer record as AddPrinterA received it.
+struct PrinterRecord {
+  std::string printer_name, port_name, driver_name, print_processor;
+  bool has_server_name = false, has_share_name = false, has_comment = false,
+       has_location = false, has_devmode = false, has_sep_file = false,
+       has_datatype = false, has_parameters = false, has_security = false;
+  std::string datatype;
+  DWORD attributes = 0, priority = 0, default_priority = 0, start_time = 0,
+        until_time = 0, status = 0, jobs = 0, average_ppm = 0;
+};
+
+// The print spooler. Its monitors, drivers and printers live in the registry
+// under HKLM\SYSTEM\CurrentControlSet\Control\Print, as on Windows, so a key
+// deleted behind its back is gone for it too. "Local Port" is built in. A
+// registered monitor other than "Local Port" offers the subkeys of its
+// "Ports" key as its ports, while its library is loaded. On the NT family
+// the spooler runs as the service "Spooler"; while it is stopped every call
+// fails with 1722 and no monitor library is loaded.
+class Spooler {
+ public:
+  bool Running() const;
+  bool HasMonitor(const std::string& name) const;
+  bool HasPrinter(const std::string& name) const;
+  bool HasDriver(const std::string& environment, const std::string& name) const;
+  std::vector<std::string> Ports() const;     // as EnumPortsA lists them
+  std::vector<std::string> Monitors() const;  // as EnumMonitorsA lists them
+  // Libraries the spooler has loaded, full paths.
+  std::vector<std::string> LoadedLibraries() const;
+  // Whether DeleteMonitorA also unloads the monitor's library at once
+  // (otherwise it stays loaded until the spooler stops or the machine
+  // restarts). Default: false.
+  void SetUnloadOnDelete(bool on);
+  // Register a monitor as an earlier setup would have, library loaded.
+  void InstallMonitor(const std::string& name, const std::string& library);
+  // A library that loads but is no monitor: AddMonitorA fails with this error.
+  void SetBrokenMonitorLibrary(const std::string& library, DWORD error);
+  std::vector<DriverRecord> driver_calls;    // every AddPrinterDriverA record
+  std::vector<PrinterRecord> printer_calls;  // every AddPrinterA record
+  int OpenHandles() const;                   // printer handles not closed
+  // Called by the service "Spooler" (and at boot): a stopped spooler unloads
+  // every monitor library; a started one loads the registered monitors'.
+  void OnServiceStopped();
+  void OnServiceStarted();
+
+  // Called by Machine::Reset: back to the state of a freshly installed
+  // system of that platform.
+  void Reset(const Platform& platform);
+
+  struct Impl;
+  Spooler();
+  ~Spooler();
+  Impl& impl() { return *impl_; }
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// The service control manager with the service "Spooler" (NT family only; on
+// the 9x family OpenSCManagerA fails with 120).
+class Services {
+ public:
+  DWORD SpoolerState() const;             // SERVICE_STOPPED, ..., SERVICE_RUNNING
+  void SetSpoolerStopTime(DWORD ms);      // virtual time a stop request takes
+  void SetSpoolerStartTime(DWORD ms);     // virtual time a start takes
+  void StopSpooler();                     // stopped at once, as by an administrator
+  int OpenHandles() const;
+
+  // Called by Machine::Reset: back to the state of a freshly installed
+  // system of that platform.
+  void Reset(const Platform& platform);
+
+  struct Impl;
+  Services();
+  ~Services();
+  Impl& impl() { return *impl_; }
+  const Impl& impl() const { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+class Machine {
+ public:
+  // Boots a fresh machine of the given platform: the registry's base keys,
+  // the Windows folders with rundll32.exe, the spooler with "Local Port" and
+  // the print processor "winprint", the service "Spooler" running, an
+  // administrator logged on, local time 2002-12-03 21:35:00, and the program
+  // C:\tavrin\setup.exe started without arguments.
+  void Reset(const Platform& platform);
+  const Platform& platform() const { return platform_; }
+  // Restarts the machine: every file is released, the spooler starts afresh
+  // and loads the monitors registered.
+  void Reboot();
+
+  // The process of the program under test.
+  std::string command_line;  // GetCommandLineA
+  std::string module_path;   // GetModuleFileNameA(NULL, ...)
+  std::string current_directory;
+  std::vector<std::string> environment;  // GetEnvironmentStrings, "NAME=value"
+  bool administrator = true;  // false: HKLM writes, AddMonitorA, the SCM deny (5)
+  bool system_directory_fails = false;  // GetSystemDirectoryA returns 0
+
+  // A journal of the calls that change or wait, one line each, in order, for
+  // tests of sequence: "Sleep 500", "AddMonitorA TAVRIN Monitor", ...
+  std::vector<std::string> journal;
+  void Note(const std::string& line) { journal.push_back(line); }
+  std::vector<DWORD> Sleeps() const;  // every Sleep duration, in order
+
+  // Virtual clock. Sleep advances it and returns at once.
+  void SetLocalTime(int year, int month, int day, int hour, int minute, int second = 0);
+  uint64_t now_ms = 0;  // milliseconds since the set local time
+  SYSTEMTIME LocalTime() const;
+
+  // Makes the next `times` calls of `function` (its Win32 name, such as
+  // "AddPrinterDriverA") fail with `error`; times < 0 means every call.
+  void FailCall(const std::string& function, DWORD error, int times = 1);
+  // For the implementations: true, with the error set as last error and
+  // stored in *error, when a fault is due for this call.
+  bool TakeFault(const char* function, DWORD* error = nullptr);
+
+  // Message boxes: answered from `answers` in order; when it is empty, a box
+  // gets IDOK, a Yes/No box IDNO.
+  std::deque<int> answers;
+  std::vector<MessageBoxRecord> message_boxes;
+
+  // Process starts. A start succeeds when its program is found by the
+  // usual search rules (an explicit path, else the current, Windows and
+  // system folders, ".exe" added when there is no extension).
+  std::vector<ProcessRecord> processes;
+
+  // What the program wrote to its standard output.
+  std::string console;
+
+  Registry registry;
+  FileSystem files;
+  Spooler spooler;
+  Services services;
+
+ private:
+  Platform platform_;
+  SYSTEMTIME start_time_{};
+  struct Fault {
+    DWORD error;
+    int times;
+  };
+  std::map<std::string, Fault> faults_;
+};
+
+// The one machine of this process.
+Machine& M();
+
+// Helpers shared by the implementations.
+std::string Upper(const std::string& text);
+bool EqualNoCase(const std::string& a, const std::string& b);
+// The calling thread's last error back to 0 (kernel.cpp).
+void ResetLastError();
+// Deletes `subkey` of `key` with its whole subtree, as SHDeleteKeyA does, and
+// journals it under `function`. Returns the registry error code.
+LONG DeleteRegistryTree(const char* function, HKEY key, const char* subkey);
+
+}  // namespace sim
