@@ -1,0 +1,14 @@
+// The install root and the setup directory: the two bases of every path the
+// program forms.
+#pragma once
+
+#include <string>
+
+// Returns the install root from HKLM\Software\Tavrin "Path", always ending in
+// a backslash; "c:\" when the key or value is missing, empty or too long.
+// Reads the registry afresh at every call.
+std::string InstallRoot();
+
+// Returns the folder of the running executable, without trailing backslash
+// (empty when the module path has no backslash).
+std::string SetupDirectory();

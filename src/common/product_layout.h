@@ -1,0 +1,17 @@
+// Where the product's files and the product's own settings live, relative to
+// the install root (R, ends in a backslash) or the setup directory (S, no
+// trailing backslash).
+#pragma once
+
+// Relative to the install root.
+inline constexpr char kSetupLogPath[] = "tavrin\\res\\drivedir\\setup.log";
+inline constexpr char kProductIniPath[] = "tavrin\\res\\tavrin.ini";
+inline constexpr char kSetupExePath[] = "tavrin\\setup.exe";
+
+// The product's settings file.
+inline constexpr char kIniSection[] = "Parameters";
+inline constexpr char kIniUninstall[] = "Uninstall";
+
+// The product's registry key, which the outer installer writes.
+inline constexpr char kProductKey[] = "Software\\Tavrin";
+inline constexpr char kProductPathValue[] = "Path";
