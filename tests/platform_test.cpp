@@ -1,0 +1,116 @@
+// The platform flags, the Windows 2000 probe and the spooler restart.
+#include "common/platform.h"
+
+#include "common/spooler_restart.h"
+#include "test_support.h"
+
+namespace {
+
+struct PlatformRow {
+  sim::Platform platform;
+  bool is_winnt, is_win4, win9x_case, win2000_or_later;
+  const char* environment;
+};
+
+class PlatformTableTest : public test::MachineTest {};
+
+TEST_F(PlatformTableTest, EveryPlatformGivesItsFlagsCaseAndProbe) {
+  const PlatformRow rows[] = {
+      {sim::Platform::Win95(), false, true, true, false, "Windows 4.0"},
+      {sim::Platform::Win98(), false, true, true, false, "Windows 4.0"},
+      {sim::Platform::WinMe(), false, true, true, false, "Windows 4.0"},
+      {sim::Platform::NT4(false), true, true, false, false, "Windows NT x86"},
+      {sim::Platform::NT4(true), true, true, false, false, "Windows NT x86"},
+      {sim::Platform::Win2000(), true, true, false, true, "Windows NT x86"},
+      {sim::Platform::WinXP(), true, true, false, true, "Windows NT x86"},
+      // Top bit set and a major version below 4: both flags false, the NT case.
+      {sim::Platform::FromVersion(0x80000003), false, false, false, false, "Windows NT x86"},
+      // NT 3.51: NT, but not version 4.
+      {sim::Platform::FromVersion(0x04210003), true, false, false, false, "Windows NT x86"},
+  };
+  for (const PlatformRow& row : rows) {
+    Boot(row.platform);
+    SCOPED_TRACE(row.platform.name);
+    PlatformFlags flags = ReadPlatformFlags();
+    EXPECT_EQ(flags.is_winnt, row.is_winnt);
+    EXPECT_EQ(flags.is_win4, row.is_win4);
+    EXPECT_EQ(flags.Win9xCase(), row.win9x_case);
+    EXPECT_STREQ(flags.SpoolerEnvironment(), row.environment);
+    EXPECT_EQ(IsWindows2000OrLater(), row.win2000_or_later);
+  }
+}
+
+TEST_F(PlatformTableTest, Windows2000ProbeFallsBackToThePlainRecordAndFailsSafe) {
+  Boot(sim::Platform::Win2000());
+  m.FailCall("GetVersionExA", ERROR_INSUFFICIENT_BUFFER, 1);
+  EXPECT_TRUE(IsWindows2000OrLater());  // the second, 148-byte request answers
+  m.FailCall("GetVersionExA", ERROR_INSUFFICIENT_BUFFER, 2);
+  EXPECT_FALSE(IsWindows2000OrLater());  // neither answers: handled as NT 4.0
+}
+
+class SpoolerRestartTest : public test::MachineTest {
+ protected:
+  void SetUp() override { Boot(sim::Platform::WinXP()); }
+  std::vector<std::string> ServiceCalls() const {
+    return Calls({"ControlService", "StartServiceA", "QueryServiceStatus", "Sleep"});
+  }
+};
+
+TEST_F(SpoolerRestartTest, StopsWaitsStartsWaits) {
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_TRUE(test::InOrder(ServiceCalls(), {"ControlService Spooler, 1", "Sleep 500",
+                                             "StartServiceA Spooler", "Sleep 500"}));
+  EXPECT_EQ(m.Sleeps(), (std::vector<DWORD>{500, 500}));
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(m.services.OpenHandles(), 0);
+}
+
+TEST_F(SpoolerRestartTest, ASlowStopIsAwaitedSoTheSpoolerRunsAgain) {
+  m.services.SetSpoolerStopTime(2000);
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  std::vector<DWORD> sleeps = m.Sleeps();
+  ASSERT_GE(sleeps.size(), 3u);
+  EXPECT_EQ(sleeps.front(), 500u);
+  EXPECT_EQ(sleeps.back(), 500u);
+  DWORD before_start = 0;
+  for (size_t i = 0; i + 1 < sleeps.size(); ++i) before_start += sleeps[i];
+  EXPECT_GE(before_start, 2000u);  // the stop had finished
+  EXPECT_LT(before_start, 2500u);  // and no longer than needed
+  std::vector<std::string> calls = ServiceCalls();
+  EXPECT_EQ(calls.back(), "Sleep 500");
+  EXPECT_TRUE(test::InOrder(calls, {"ControlService Spooler, 1", "QueryServiceStatus Spooler",
+                                    "StartServiceA Spooler"}));
+}
+
+TEST_F(SpoolerRestartTest, AStopThatNeverEndsIsAwaitedAtMostThirtySeconds) {
+  m.services.SetSpoolerStopTime(120000);
+  EXPECT_FALSE(RestartSpooler());
+  DWORD total = 0;
+  for (DWORD ms : m.Sleeps()) total += ms;
+  EXPECT_GE(total, 30000u);
+  EXPECT_LE(total, 30000u + 500u);
+}
+
+TEST_F(SpoolerRestartTest, WithoutRightsEveryStepFailsQuietly) {
+  m.administrator = false;
+  EXPECT_FALSE(RestartSpooler());
+  EXPECT_EQ(m.Sleeps(), (std::vector<DWORD>{500, 500}));
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_TRUE(m.message_boxes.empty());
+  EXPECT_FALSE(m.files.Exists(test::kLogPath));
+}
+
+TEST_F(SpoolerRestartTest, AStoppedSpoolerIsStarted) {
+  m.services.StopSpooler();
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+TEST_F(SpoolerRestartTest, Windows9xHasNoServiceManager) {
+  Boot(sim::Platform::Win98());
+  EXPECT_FALSE(RestartSpooler());
+  EXPECT_TRUE(m.spooler.Running());
+}
+
+}  // namespace

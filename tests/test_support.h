@@ -1,0 +1,67 @@
+// Shared set-up for the tests that run the program on the simulated machine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/win32.h"
+#include "sim/machine.h"
+
+namespace test {
+
+inline constexpr char kProductKey[] = "Software\\Tavrin";
+inline constexpr char kLogPath[] = "c:\\tavrin\\res\\drivedir\\setup.log";
+inline constexpr char kIniPath[] = "c:\\tavrin\\res\\tavrin.ini";
+inline constexpr char kUninstallEntry[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavrin";
+
+// A fixture that boots a machine for every test and runs the program on it.
+class MachineTest : public ::testing::Test {
+ protected:
+  sim::Machine& m = sim::M();
+
+  // Boots the platform with the product unpacked under c:\ (the default
+  // install root): the log folder exists, the product key is not written.
+  void Boot(const sim::Platform& platform);
+
+  // Writes HKLM\Software\Tavrin "Path".
+  void SetInstallRoot(const std::string& root);
+
+  // Starts C:\tavrin\setup.exe with the given argument text (appended after
+  // one blank) and returns the process exit code.
+  int RunSetup(const std::string& arguments = "");
+
+  // The setup log's lines without their timestamps; `path` defaults to the
+  // log under c:\.
+  std::vector<std::string> LogMessages(const std::string& path = kLogPath) const;
+
+  // The journal lines that start with one of the prefixes, in order.
+  std::vector<std::string> Calls(const std::vector<std::string>& prefixes) const;
+
+  // The message box texts, in order.
+  std::vector<std::string> BoxTexts() const;
+
+  // Unpacks the product as the outer installer does: every file setup.exe
+  // reads, under the setup folder of C:\tavrin\setup.exe and the install
+  // root c:\ (both the same folder), each with content of its own.
+  void StageProduct();
+  // The content StageProduct gave a file (by its name alone).
+  static std::string ContentOf(const std::string& name);
+  // Windows 9x: the system's PostScript driver (Apple LaserWriter II NT)
+  // with its files in the printer-driver folder.
+  void InstallApplePostScriptDriver();
+  // Runs a first install and clears the journal, boxes, processes and log.
+  void InstallOnce();
+};
+
+// Whether `sequence` holds lines starting with each of `expected`, in that
+// order (other lines may come between).
+::testing::AssertionResult InOrder(const std::vector<std::string>& sequence,
+                                   const std::vector<std::string>& expected);
+
+// Bytes of a text, optionally with its terminating NUL.
+std::vector<BYTE> Bytes(const std::string& text, bool with_nul = false);
+
+}  // namespace test
