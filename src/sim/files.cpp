@@ -1,0 +1,1000 @@
+// The file system of the simulated machine and the kernel32 file functions:
+// drives and folders, case-insensitive names that keep their spelling,
+// sharing modes checked both ways as the NT I/O manager does, files held by
+// other processes or mapped as modules, delete-pending files, read and write
+// failures, the standard handles, and the process's kernel handle table.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sim/handles.h"
+#include "sim/machine.h"
+#include "sim/win32_api.h"
+
+namespace sim {
+
+namespace {
+
+// Specific rights of file objects (winnt.h) that the program may ask for
+// instead of the generic ones.
+constexpr DWORD kFileReadData = 0x0001;
+constexpr DWORD kFileWriteData = 0x0002;
+constexpr DWORD kFileAppendData = 0x0004;
+constexpr DWORD kFileExecute = 0x0020;
+
+// Attribute bits a program may give a file it creates.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// Handle values are multiples of four, as on Windows, and never 0 or -1.
+constexpr uintptr_t kFirstHandle = 0x100;
+
+const char kFileKind[] = "file";
+const char kFindKind[] = "find";
+const char kStdInKind[] = "stdin";
+const char kStdOutKind[] = "stdout";
+const char kStdErrKind[] = "stderr";
+
+// A file or a folder.
+struct Node {
+  std::string leaf;  // its own name as spelled when created
+  bool directory = false;
+  std::string data;
+  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+  bool delete_pending = false;  // deleted while open; goes with its last handle
+};
+
+// A FailReads / FailWrites setting: how many bytes may still pass.
+struct Budget {
+  DWORD error = 0;
+  DWORD after = 0;
+  DWORD used = 0;
+};
+
+// An open file: which node, how it was opened, where it stands.
+struct OpenFile {
+  std::string key;
+  DWORD access = 0;
+  DWORD share = 0;
+  uint64_t position = 0;
+};
+
+struct KernelObject {
+  std::string kind;
+  OpenFile file;  // for kind "file" only
+};
+
+// The data rights that take part in sharing checks.
+struct Rights {
+  bool read = false, write = false, remove = false;
+  bool Any() const { return read || write || remove; }
+};
+
+Rights RightsOf(DWORD access) {
+  Rights r;
+  r.read = (access & (GENERIC_READ | GENERIC_ALL | GENERIC_EXECUTE | kFileReadData | kFileExecute)) != 0;
+  r.write = (access & (GENERIC_WRITE | GENERIC_ALL | kFileWriteData | kFileAppendData)) != 0;
+  r.remove = (access & (DELETE | GENERIC_ALL)) != 0;
+  return r;
+}
+
+// Whether an open asking (access, share) may join a holder that opened with
+// (held_access, held_share): each side's share mode must allow the other's
+// access. Opens without data rights (attributes only) take no part.
+bool SharingAllows(DWORD held_access, DWORD held_share, DWORD access, DWORD share) {
+  Rights held = RightsOf(held_access), want = RightsOf(access);
+  if (!held.Any() || !want.Any()) return true;
+  if (want.read && !(held_share & FILE_SHARE_READ)) return false;
+  if (want.write && !(held_share & FILE_SHARE_WRITE)) return false;
+  if (want.remove && !(held_share & FILE_SHARE_DELETE)) return false;
+  if (held.read && !(share & FILE_SHARE_READ)) return false;
+  if (held.write && !(share & FILE_SHARE_WRITE)) return false;
+  if (held.remove && !(share & FILE_SHARE_DELETE)) return false;
+  return true;
+}
+
+bool IsNt() { return M().platform().family == Family::NT; }
+
+// A path taken apart: drive and components as the program spelled them.
+struct PathName {
+  std::string drive;               // "C:"
+  std::vector<std::string> parts;  // may hold empty names, which match nothing
+  bool trailing_separator = false;
+
+  bool Root() const { return parts.empty(); }
+  std::string KeyUpTo(size_t n) const {
+    std::string key = Upper(drive);
+    for (size_t i = 0; i < n; ++i) key += "\\" + Upper(parts[i]);
+    return key;
+  }
+  std::string Key() const { return KeyUpTo(parts.size()); }
+  std::string ParentKey() const { return KeyUpTo(parts.empty() ? 0 : parts.size() - 1); }
+  std::string Leaf() const { return parts.empty() ? drive : parts.back(); }
+};
+
+// Joins a folder and a relative name without doubling the separator.
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) return dir + name;
+  return dir + "\\" + name;
+}
+
+// Splits a path ('\' or '/' separated) into a PathName, relative names taken
+// from the current directory. Returns false for names it cannot place (empty
+// text, network names).
+bool ParsePath(const std::string& text, PathName* out, int depth = 0) {
+  std::string s = text;
+  std::replace(s.begin(), s.end(), '/', '\\');
+  if (s.empty() || depth > 1) return false;
+  const std::string& cwd = M().current_directory;
+  std::string rest;
+  if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
+    out->drive = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])))) + ":";
+    rest = s.substr(2);
+    if (rest.empty() || rest[0] != '\\') {
+      // "C:name" is relative to the current directory when that is on C:.
+      PathName current;
+      if (ParsePath(cwd, &current, depth + 1) && current.drive == out->drive)
+        return rest.empty() ? ParsePath(cwd, out, depth + 1)
+                            : ParsePath(JoinPath(cwd, rest), out, depth + 1);
+      rest = "\\" + rest;
+    }
+  } else if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') {
+    return false;
+  } else if (s[0] == '\\') {
+    PathName current;
+    if (!ParsePath(cwd, &current, depth + 1)) return false;
+    out->drive = current.drive;
+    rest = s;
+  } else {
+    return ParsePath(JoinPath(cwd, s), out, depth + 1);
+  }
+  out->parts.clear();
+  out->trailing_separator = false;
+  std::string body = rest.substr(1);
+  if (body.empty()) return true;
+  if (body.back() == '\\') {
+    out->trailing_separator = true;
+    body.pop_back();
+  }
+  size_t start = 0;
+  while (true) {
+    size_t end = body.find('\\', start);
+    out->parts.push_back(body.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return true;
+}
+
+// Whether every component is a legal file name; wildcards may be allowed in
+// the last one (FindFirstFileA).
+bool ValidNames(const PathName& p, bool wildcard_leaf) {
+  for (size_t i = 0; i < p.parts.size(); ++i) {
+    bool last = i + 1 == p.parts.size();
+    for (char c : p.parts[i]) {
+      unsigned char u = static_cast<unsigned char>(c);
+      if (u < 0x20 || std::strchr("<>:\"|", c)) return false;
+      if ((c == '*' || c == '?') && !(last && wildcard_leaf)) return false;
+    }
+  }
+  return true;
+}
+
+// Matches a name against a pattern with '*' and '?', ignoring case.
+bool WildcardMatch(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* n = name;; ++n) {
+      if (WildcardMatch(pattern + 1, n)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && std::toupper(static_cast<unsigned char>(*pattern)) !=
+                             std::toupper(static_cast<unsigned char>(*name)))
+    return false;
+  return WildcardMatch(pattern + 1, name + 1);
+}
+
+// "*.*" matches names without a dot too, as the FAT-era rule has it.
+bool PatternMatches(const std::string& pattern, const std::string& name) {
+  if (pattern == "*.*") return true;
+  return WildcardMatch(pattern.c_str(), name.c_str());
+}
+
+std::string Outcome(DWORD error) { return error ? std::to_string(error) : std::string("ok"); }
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Whether `key` is `root` or lies below it.
+bool WithinKey(const std::string& key, const std::string& root) {
+  return key == root || StartsWith(key, root + "\\");
+}
+
+}  // namespace
+
+struct FileSystem::Impl {
+  std::map<std::string, Node> nodes;  // by upper-case full path, "C:", "C:\TAVRIN"
+  std::set<std::string> in_use, loaded;
+  std::map<std::string, Budget> read_budget, write_budget;
+  std::map<uintptr_t, KernelObject> handles;
+  uintptr_t next_handle = kFirstHandle;
+  HANDLE std_input = nullptr, std_output = nullptr, std_error = nullptr;
+  std::string stderr_text;  // what the program wrote to its standard error
+
+  // --- nodes ---
+
+  Node* FindKey(const std::string& key) {
+    auto it = nodes.find(key);
+    return it == nodes.end() ? nullptr : &it->second;
+  }
+  const Node* FindKey(const std::string& key) const {
+    auto it = nodes.find(key);
+    return it == nodes.end() ? nullptr : &it->second;
+  }
+  bool IsDirectory(const std::string& key) const {
+    const Node* n = FindKey(key);
+    return n && n->directory;
+  }
+
+  // The error for a name that is not there: 2 when its folder exists, else 3.
+  DWORD MissingError(const PathName& p) const {
+    if (p.Root()) return ERROR_PATH_NOT_FOUND;
+    return IsDirectory(p.ParentKey()) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  }
+
+  // Makes the folders of the first `count` components (and the drive).
+  void MakeFolders(const PathName& p, size_t count) {
+    for (size_t i = 0; i <= count; ++i) {
+      std::string key = p.KeyUpTo(i);
+      auto it = nodes.find(key);
+      if (it == nodes.end()) {
+        Node n;
+        n.leaf = i == 0 ? p.drive : p.parts[i - 1];
+        n.directory = true;
+        n.attributes = FILE_ATTRIBUTE_DIRECTORY;
+        nodes.emplace(key, n);
+      } else if (!it->second.directory) {
+        it->second = Node{it->second.leaf, true, {}, FILE_ATTRIBUTE_DIRECTORY, false};
+      }
+    }
+  }
+
+  // The stored spelling of an existing path, or "" when it is not there.
+  std::string Spelling(const PathName& p) const {
+    std::string out;
+    for (size_t i = 0; i <= p.parts.size(); ++i) {
+      const Node* n = FindKey(p.KeyUpTo(i));
+      if (!n) return std::string();
+      out += i == 0 ? n->leaf : "\\" + n->leaf;
+    }
+    if (p.Root()) out += "\\";
+    return out;
+  }
+
+  // Keys of the direct children of a folder, in order.
+  std::vector<std::string> Children(const std::string& key) const {
+    std::vector<std::string> out;
+    std::string prefix = key + "\\";
+    for (auto it = nodes.lower_bound(prefix); it != nodes.end() && StartsWith(it->first, prefix);
+         ++it) {
+      if (it->first.find('\\', prefix.size()) == std::string::npos) out.push_back(it->first);
+    }
+    return out;
+  }
+
+  void EraseTree(const std::string& key) {
+    for (auto it = nodes.begin(); it != nodes.end();) {
+      if (WithinKey(it->first, key))
+        it = nodes.erase(it);
+      else
+        ++it;
+    }
+  }
+
+  // Renames a node and everything below it, with the handles and marks on it.
+  void Rekey(const std::string& from, const std::string& to, const std::string& new_leaf) {
+    auto moved = [&](const std::string& key) { return to + key.substr(from.size()); };
+    std::vector<std::pair<std::string, Node>> subtree;
+    for (const auto& entry : nodes)
+      if (WithinKey(entry.first, from)) subtree.push_back(entry);
+    for (const auto& entry : subtree) nodes.erase(entry.first);
+    for (auto& entry : subtree) {
+      if (entry.first == from) entry.second.leaf = new_leaf;
+      nodes[moved(entry.first)] = entry.second;
+    }
+    for (auto& h : handles)
+      if (h.second.kind == kFileKind && WithinKey(h.second.file.key, from))
+        h.second.file.key = moved(h.second.file.key);
+    for (std::set<std::string>* marks : {&in_use, &loaded}) {
+      std::set<std::string> renamed;
+      for (const std::string& key : *marks) renamed.insert(WithinKey(key, from) ? moved(key) : key);
+      *marks = renamed;
+    }
+  }
+
+  // On the NT family a user who is no administrator may not change anything
+  // under the Windows folder.
+  bool Protected(const PathName& p) const {
+    if (!IsNt() || M().administrator) return false;
+    PathName windows;
+    if (!ParsePath(M().platform().windows_dir, &windows)) return false;
+    return WithinKey(p.Key(), windows.Key());
+  }
+
+  // --- handles ---
+
+  HANDLE AddHandle(const KernelObject& object) {
+    uintptr_t value = next_handle;
+    next_handle += 4;
+    handles[value] = object;
+    return reinterpret_cast<HANDLE>(value);
+  }
+  KernelObject* Lookup(HANDLE h) {
+    auto it = handles.find(reinterpret_cast<uintptr_t>(h));
+    return it == handles.end() ? nullptr : &it->second;
+  }
+  int CountKind(const char* kind) const {
+    int count = 0;
+    for (const auto& h : handles)
+      if (h.second.kind == kind) ++count;
+    return count;
+  }
+  int OpenFilesOn(const std::string& key) const {
+    int count = 0;
+    for (const auto& h : handles)
+      if (h.second.kind == kFileKind && h.second.file.key == key) ++count;
+    return count;
+  }
+  bool AnyOpenWithin(const std::string& key) const {
+    for (const auto& h : handles)
+      if (h.second.kind == kFileKind && WithinKey(h.second.file.key, key)) return true;
+    for (const std::set<std::string>* marks : {&in_use, &loaded})
+      for (const std::string& m : *marks)
+        if (WithinKey(m, key)) return true;
+    return false;
+  }
+
+  // Whether an open of `key` with (access, share) collides with a handle of
+  // this program, another process holding the file, or a module mapping.
+  bool SharingConflict(const std::string& key, DWORD access, DWORD share) const {
+    for (const auto& h : handles) {
+      const KernelObject& o = h.second;
+      if (o.kind == kFileKind && o.file.key == key &&
+          !SharingAllows(o.file.access, o.file.share, access, share))
+        return true;
+    }
+    if (in_use.count(key) && !SharingAllows(GENERIC_READ | GENERIC_WRITE, 0, access, share))
+      return true;
+    DWORD mapping_share = FILE_SHARE_READ | (IsNt() ? FILE_SHARE_DELETE : 0);
+    if (loaded.count(key) && !SharingAllows(GENERIC_EXECUTE, mapping_share, access, share))
+      return true;
+    return false;
+  }
+
+  // Ends a handle; a delete-pending file goes with its last handle.
+  void CloseEntry(uintptr_t value) {
+    auto it = handles.find(value);
+    if (it == handles.end()) return;
+    std::string key = it->second.kind == kFileKind ? it->second.file.key : std::string();
+    handles.erase(it);
+    if (key.empty()) return;
+    Node* n = FindKey(key);
+    if (n && n->delete_pending && OpenFilesOn(key) == 0) nodes.erase(key);
+  }
+
+  void OpenStandardHandles() {
+    std_input = AddHandle(KernelObject{kStdInKind, {}});
+    std_output = AddHandle(KernelObject{kStdOutKind, {}});
+    std_error = AddHandle(KernelObject{kStdErrKind, {}});
+  }
+
+  // --- operations behind the Win32 functions; each returns 0 or an error ---
+
+  DWORD Open(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+             HANDLE* out, DWORD* success_error);
+  DWORD Delete(const char* name);
+  DWORD Move(const char* from, const char* to);
+  DWORD MakeDirectory(const char* name);
+  DWORD Read(HANDLE h, void* buffer, DWORD size, DWORD* done);
+  DWORD Write(HANDLE h, const void* buffer, DWORD size, DWORD* done);
+};
+
+DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD disposition,
+                             DWORD flags, HANDLE* out, DWORD* success_error) {
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return ERROR_INVALID_PARAMETER;
+  // Windows 9x knows no FILE_SHARE_DELETE and refuses the flag.
+  if (!IsNt() && (share & FILE_SHARE_DELETE)) return ERROR_INVALID_PARAMETER;
+  Rights rights = RightsOf(access);
+  if (disposition == TRUNCATE_EXISTING && !rights.write) return ERROR_INVALID_PARAMETER;
+  PathName p;
+  if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
+  if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
+  Node* node = FindKey(p.Key());
+  if (p.Root() || p.trailing_separator) {
+    return node && node->directory ? ERROR_PATH_NOT_FOUND
+                                   : (IsDirectory(p.ParentKey()) ? ERROR_INVALID_NAME
+                                                                 : ERROR_PATH_NOT_FOUND);
+  }
+  if (!IsDirectory(p.ParentKey())) return ERROR_PATH_NOT_FOUND;
+  bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+  bool changes = rights.write || truncates || (!node && disposition != OPEN_EXISTING);
+  // Overwriting opens the file for writing, whatever the program asked.
+  DWORD effective = truncates ? (access | kFileWriteData) : access;
+
+  if (node) {
+    if (node->directory) return disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED;
+    if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+    if (node->delete_pending) return ERROR_ACCESS_DENIED;
+    if (changes && Protected(p)) return ERROR_ACCESS_DENIED;
+    if ((node->attributes & FILE_ATTRIBUTE_READONLY) && (rights.write || truncates))
+      return ERROR_ACCESS_DENIED;
+    if (loaded.count(p.Key()) && (rights.write || truncates)) return ERROR_SHARING_VIOLATION;
+    if (SharingConflict(p.Key(), effective, share)) return ERROR_SHARING_VIOLATION;
+    if (truncates) {
+      node->data.clear();
+      if (disposition == CREATE_ALWAYS)
+        node->attributes = (flags & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+    }
+    *success_error = (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+                         ? ERROR_ALREADY_EXISTS
+                         : ERROR_SUCCESS;
+  } else {
+    if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
+      return ERROR_FILE_NOT_FOUND;
+    if (Protected(p)) return ERROR_ACCESS_DENIED;
+    if (SharingConflict(p.Key(), effective, share)) return ERROR_SHARING_VIOLATION;
+    Node created;
+    created.leaf = p.Leaf();
+    created.attributes = (flags & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+    nodes[p.Key()] = created;
+    *success_error = ERROR_SUCCESS;
+  }
+  KernelObject object;
+  object.kind = kFileKind;
+  object.file = OpenFile{p.Key(), access, share, 0};
+  *out = AddHandle(object);
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::Impl::Delete(const char* name) {
+  PathName p;
+  if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
+  if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
+  Node* node = FindKey(p.Key());
+  if (!node) return MissingError(p);
+  if (node->directory || p.trailing_separator) return ERROR_ACCESS_DENIED;
+  if (Protected(p)) return ERROR_ACCESS_DENIED;
+  if (node->delete_pending) return ERROR_ACCESS_DENIED;
+  std::string key = p.Key();
+  // Windows 9x refuses to delete any open file; NT lets it go when every
+  // handle shares deletion, and removes it once the last one is closed.
+  if (!IsNt() && OpenFilesOn(key) > 0) return ERROR_SHARING_VIOLATION;
+  if (SharingConflict(key, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+    return ERROR_SHARING_VIOLATION;
+  if (loaded.count(key)) return IsNt() ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION;
+  if (node->attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+  if (OpenFilesOn(key) > 0)
+    node->delete_pending = true;
+  else
+    nodes.erase(key);
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::Impl::Move(const char* from, const char* to) {
+  PathName src, dst;
+  if (!from || !ParsePath(from, &src) || !to || !ParsePath(to, &dst)) return ERROR_PATH_NOT_FOUND;
+  if (!ValidNames(src, false) || !ValidNames(dst, false)) return ERROR_INVALID_NAME;
+  Node* node = FindKey(src.Key());
+  if (!node || src.Root()) return src.Root() ? ERROR_ACCESS_DENIED : MissingError(src);
+  if (Protected(src) || Protected(dst)) return ERROR_ACCESS_DENIED;
+  std::string key = src.Key(), target = dst.Key();
+  bool same = key == target;  // a change of case only
+  if (!same && FindKey(target)) return ERROR_ALREADY_EXISTS;
+  if (dst.Root() || !IsDirectory(dst.ParentKey())) return ERROR_PATH_NOT_FOUND;
+  if (node->directory) {
+    if (!same && WithinKey(target, key)) return ERROR_SHARING_VIOLATION;
+    if (AnyOpenWithin(key)) return ERROR_ACCESS_DENIED;
+  } else {
+    if (node->delete_pending) return ERROR_ACCESS_DENIED;
+    if (!IsNt() && OpenFilesOn(key) > 0) return ERROR_SHARING_VIOLATION;
+    if (SharingConflict(key, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+      return ERROR_SHARING_VIOLATION;
+    // NT renames a mapped module (the mapping follows it); 9x does not.
+    if (!IsNt() && loaded.count(key)) return ERROR_SHARING_VIOLATION;
+  }
+  Rekey(key, target, dst.Leaf());
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::Impl::MakeDirectory(const char* name) {
+  PathName p;
+  if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
+  if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
+  if (FindKey(p.Key())) return ERROR_ALREADY_EXISTS;
+  if (p.Root() || !IsDirectory(p.ParentKey())) return ERROR_PATH_NOT_FOUND;
+  if (Protected(p)) return ERROR_ACCESS_DENIED;
+  MakeFolders(p, p.parts.size());
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::Impl::Read(HANDLE h, void* buffer, DWORD size, DWORD* done) {
+  *done = 0;
+  KernelObject* o = Lookup(h);
+  if (!o || o->kind == kFindKind) return ERROR_INVALID_HANDLE;
+  if (o->kind == kStdInKind) return ERROR_SUCCESS;  // nothing is ever typed
+  if (o->kind == kStdOutKind || o->kind == kStdErrKind) return ERROR_ACCESS_DENIED;
+  if (o->kind != kFileKind) return ERROR_INVALID_HANDLE;
+  if (!RightsOf(o->file.access).read) return ERROR_ACCESS_DENIED;
+  Node* node = FindKey(o->file.key);
+  if (!node) return ERROR_INVALID_HANDLE;
+  uint64_t pos = o->file.position;
+  DWORD available = pos >= node->data.size() ? 0 : static_cast<DWORD>(node->data.size() - pos);
+  DWORD count = std::min(size, available);
+  DWORD error = ERROR_SUCCESS;
+  auto budget = read_budget.find(o->file.key);
+  if (budget != read_budget.end() && count > 0) {
+    DWORD left = budget->second.after - std::min(budget->second.after, budget->second.used);
+    if (count > left) {
+      count = left;
+      error = budget->second.error;
+    }
+    budget->second.used += count;
+  }
+  if (count) std::memcpy(buffer, node->data.data() + pos, count);
+  o->file.position = pos + count;
+  *done = count;
+  return error;
+}
+
+DWORD FileSystem::Impl::Write(HANDLE h, const void* buffer, DWORD size, DWORD* done) {
+  *done = 0;
+  KernelObject* o = Lookup(h);
+  if (!o || o->kind == kFindKind) return ERROR_INVALID_HANDLE;
+  if (o->kind == kStdOutKind || o->kind == kStdErrKind) {
+    std::string& sink = o->kind == kStdOutKind ? M().console : stderr_text;
+    sink.append(static_cast<const char*>(buffer), size);
+    *done = size;
+    return ERROR_SUCCESS;
+  }
+  if (o->kind == kStdInKind) return ERROR_ACCESS_DENIED;
+  if (o->kind != kFileKind) return ERROR_INVALID_HANDLE;
+  if (!RightsOf(o->file.access).write) return ERROR_ACCESS_DENIED;
+  Node* node = FindKey(o->file.key);
+  if (!node) return ERROR_INVALID_HANDLE;
+  DWORD count = size;
+  DWORD error = ERROR_SUCCESS;
+  auto budget = write_budget.find(o->file.key);
+  if (budget != write_budget.end() && count > 0) {
+    DWORD left = budget->second.after - std::min(budget->second.after, budget->second.used);
+    if (count > left) {
+      count = left;
+      error = budget->second.error;
+    }
+    budget->second.used += count;
+  }
+  uint64_t pos = o->file.position;
+  if (count > 0) {
+    if (node->data.size() < pos + count) node->data.resize(static_cast<size_t>(pos + count), '\0');
+    std::memcpy(&node->data[static_cast<size_t>(pos)], buffer, count);
+  }
+  o->file.position = pos + count;
+  *done = count;
+  return error;
+}
+
+// --- the control interface tests use ---
+
+FileSystem::FileSystem() : impl_(new Impl) {}
+FileSystem::~FileSystem() = default;
+
+void FileSystem::Put(const std::string& path, const std::string& bytes) {
+  PathName p;
+  if (!ParsePath(path, &p) || p.Root()) return;
+  impl_->MakeFolders(p, p.parts.size() - 1);
+  Node& n = impl_->nodes[p.Key()];
+  if (n.leaf.empty()) n.leaf = p.Leaf();
+  n.directory = false;
+  n.data = bytes;
+  if (n.attributes & FILE_ATTRIBUTE_DIRECTORY) n.attributes = FILE_ATTRIBUTE_ARCHIVE;
+  n.delete_pending = false;
+}
+
+void FileSystem::MakeDirectory(const std::string& path) {
+  PathName p;
+  if (ParsePath(path, &p)) impl_->MakeFolders(p, p.parts.size());
+}
+
+bool FileSystem::Exists(const std::string& path) const {
+  PathName p;
+  if (!ParsePath(path, &p) || p.trailing_separator) return false;
+  const Node* n = impl_->FindKey(p.Key());
+  return n && !n->directory;
+}
+
+bool FileSystem::DirectoryExists(const std::string& path) const {
+  PathName p;
+  return ParsePath(path, &p) && impl_->IsDirectory(p.Key());
+}
+
+std::optional<std::string> FileSystem::Get(const std::string& path) const {
+  PathName p;
+  if (!ParsePath(path, &p)) return std::nullopt;
+  const Node* n = impl_->FindKey(p.Key());
+  if (!n || n->directory) return std::nullopt;
+  return n->data;
+}
+
+std::string FileSystem::NameOf(const std::string& path) const {
+  PathName p;
+  return ParsePath(path, &p) ? impl_->Spelling(p) : std::string();
+}
+
+std::vector<std::string> FileSystem::List(const std::string& dir) const {
+  std::vector<std::string> names;
+  PathName p;
+  if (!ParsePath(dir, &p)) return names;
+  for (const std::string& key : impl_->Children(p.Key())) names.push_back(impl_->nodes.at(key).leaf);
+  return names;
+}
+
+void FileSystem::Remove(const std::string& path) {
+  PathName p;
+  if (ParsePath(path, &p)) impl_->EraseTree(p.Key());
+}
+
+void FileSystem::SetInUse(const std::string& path, bool on) {
+  PathName p;
+  if (!ParsePath(path, &p)) return;
+  if (on)
+    impl_->in_use.insert(p.Key());
+  else
+    impl_->in_use.erase(p.Key());
+}
+
+void FileSystem::SetLoaded(const std::string& path, bool on) {
+  PathName p;
+  if (!ParsePath(path, &p)) return;
+  if (on)
+    impl_->loaded.insert(p.Key());
+  else
+    impl_->loaded.erase(p.Key());
+}
+
+bool FileSystem::IsLoaded(const std::string& path) const {
+  PathName p;
+  return ParsePath(path, &p) && impl_->loaded.count(p.Key()) > 0;
+}
+
+void FileSystem::FailReads(const std::string& path, DWORD error, DWORD after_bytes) {
+  PathName p;
+  if (ParsePath(path, &p)) impl_->read_budget[p.Key()] = Budget{error, after_bytes, 0};
+}
+
+void FileSystem::FailWrites(const std::string& path, DWORD error, DWORD after_bytes) {
+  PathName p;
+  if (ParsePath(path, &p)) impl_->write_budget[p.Key()] = Budget{error, after_bytes, 0};
+}
+
+void FileSystem::SetReadOnly(const std::string& path, bool on) {
+  PathName p;
+  if (!ParsePath(path, &p)) return;
+  Node* n = impl_->FindKey(p.Key());
+  if (!n || n->directory) return;
+  if (on)
+    n->attributes |= FILE_ATTRIBUTE_READONLY;
+  else
+    n->attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+}
+
+int FileSystem::OpenHandles() const {
+  return impl_->CountKind(kFileKind) + impl_->CountKind(kFindKind);
+}
+
+void FileSystem::ReleaseAll() {
+  std::vector<uintptr_t> all;
+  for (const auto& h : impl_->handles) all.push_back(h.first);
+  for (uintptr_t value : all) impl_->CloseEntry(value);
+  impl_->in_use.clear();
+  impl_->loaded.clear();
+  impl_->OpenStandardHandles();
+}
+
+void FileSystem::Reset(const Platform& platform) {
+  Impl& fs = *impl_;
+  fs.nodes.clear();
+  fs.in_use.clear();
+  fs.loaded.clear();
+  fs.read_budget.clear();
+  fs.write_budget.clear();
+  fs.handles.clear();
+  fs.next_handle = kFirstHandle;
+  fs.stderr_text.clear();
+  fs.OpenStandardHandles();
+
+  for (const std::string& dir : {std::string("C:\\"), platform.windows_dir, platform.system_dir,
+                                 platform.driver_dir, std::string("C:\\TEMP"),
+                                 std::string("C:\\Program Files"), std::string("C:\\tavrin")})
+    MakeDirectory(dir);
+  const std::string& sys = platform.system_dir;
+  if (platform.family == Family::Win9x) {
+    Put(platform.windows_dir + "\\RUNDLL32.EXE", "MZ rundll32");
+    Put(sys + "\\URL.DLL", "MZ url");
+    Put(sys + "\\SHELL32.DLL", "MZ shell32");
+  } else {
+    Put(sys + "\\rundll32.exe", "MZ rundll32");
+    Put(sys + "\\url.dll", "MZ url");
+    Put(sys + "\\shell32.dll", "MZ shell32");
+    Put(sys + "\\localspl.dll", "MZ localspl");
+    Put(sys + "\\spoolss.dll", "MZ spoolss");
+    Put(sys + "\\spool\\prtprocs\\w32x86\\winprint.dll", "MZ winprint");
+  }
+}
+
+const std::string& StandardErrorText() { return M().files.impl().stderr_text; }
+
+// --- the kernel handle table ---
+
+HANDLE NewKernelHandle(const char* kind) {
+  return M().files.impl().AddHandle(KernelObject{kind, {}});
+}
+
+const char* KernelHandleKind(HANDLE handle) {
+  KernelObject* o = M().files.impl().Lookup(handle);
+  return o ? o->kind.c_str() : nullptr;
+}
+
+int OpenKernelHandles(const char* kind) { return M().files.impl().CountKind(kind); }
+
+}  // namespace sim
+
+// --- kernel32 ---
+
+namespace {
+
+sim::FileSystem::Impl& Files() { return sim::M().files.impl(); }
+
+// Sets the last error when `error` is one; returns whether the call succeeded.
+BOOL Finish(DWORD error) {
+  if (error) SetLastError(error);
+  return error ? FALSE : TRUE;
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                          HANDLE hTemplateFile) {
+  bool fault = sim::M().TakeFault("CreateFileA");
+  bool writes = sim::RightsOf(dwDesiredAccess).write || dwCreationDisposition != OPEN_EXISTING;
+  if (writes) sim::M().Note(std::string("CreateFileA ") + (lpFileName ? lpFileName : ""));
+  if (fault) return INVALID_HANDLE_VALUE;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  DWORD success_error = ERROR_SUCCESS;
+  DWORD error = Files().Open(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                             dwFlagsAndAttributes, &handle, &success_error);
+  if (error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  SetLastError(success_error);
+  return handle;
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+  if (sim::M().TakeFault("ReadFile")) return FALSE;
+  // Before Windows 7 a synchronous read must be given a count to fill in.
+  if (lpOverlapped || !lpNumberOfBytesRead) return Finish(ERROR_INVALID_PARAMETER);
+  return Finish(Files().Read(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead));
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+  if (sim::M().TakeFault("WriteFile")) return FALSE;
+  if (lpOverlapped || !lpNumberOfBytesWritten) return Finish(ERROR_INVALID_PARAMETER);
+  return Finish(Files().Write(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten));
+}
+
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
+                            DWORD dwMoveMethod) {
+  if (sim::M().TakeFault("SetFilePointer")) return INVALID_SET_FILE_POINTER;
+  sim::KernelObject* o = Files().Lookup(hFile);
+  if (!o || o->kind != sim::kFileKind) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  int64_t distance = lpDistanceToMoveHigh
+                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(
+                                                     *lpDistanceToMoveHigh))
+                                                 << 32) |
+                                                static_cast<uint32_t>(lDistanceToMove))
+                         : static_cast<int64_t>(lDistanceToMove);
+  const sim::Node* node = Files().FindKey(o->file.key);
+  int64_t base = 0;
+  switch (dwMoveMethod) {
+    case FILE_BEGIN: base = 0; break;
+    case FILE_CURRENT: base = static_cast<int64_t>(o->file.position); break;
+    case FILE_END: base = node ? static_cast<int64_t>(node->data.size()) : 0; break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_SET_FILE_POINTER;
+  }
+  int64_t target = base + distance;
+  if (target < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Without the high part the position must fit the 31 bits a LONG holds.
+  if (!lpDistanceToMoveHigh && target > 0x7FFFFFFF) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  o->file.position = static_cast<uint64_t>(target);
+  if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
+  return static_cast<DWORD>(target & 0xFFFFFFFF);
+}
+
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+  if (sim::M().TakeFault("GetFileSize")) return INVALID_FILE_SIZE;
+  sim::KernelObject* o = Files().Lookup(hFile);
+  const sim::Node* node = o && o->kind == sim::kFileKind ? Files().FindKey(o->file.key) : nullptr;
+  if (!node) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_FILE_SIZE;
+  }
+  uint64_t size = node->data.size();
+  if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+  return static_cast<DWORD>(size & 0xFFFFFFFF);
+}
+
+BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+  if (sim::M().TakeFault("FlushFileBuffers")) return FALSE;
+  sim::KernelObject* o = Files().Lookup(hFile);
+  if (!o || o->kind == sim::kFindKind) return Finish(ERROR_INVALID_HANDLE);
+  if (o->kind == sim::kFileKind && !sim::RightsOf(o->file.access).write)
+    return Finish(ERROR_ACCESS_DENIED);
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  std::string name = lpFileName ? lpFileName : "";
+  DWORD error = 0;
+  if (!sim::M().TakeFault("DeleteFileA", &error)) error = Files().Delete(lpFileName);
+  sim::M().Note("DeleteFileA " + name + " -> " + sim::Outcome(error));
+  return Finish(error);
+}
+
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+  std::string from = lpExistingFileName ? lpExistingFileName : "";
+  std::string to = lpNewFileName ? lpNewFileName : "";
+  DWORD error = 0;
+  if (!sim::M().TakeFault("MoveFileA", &error)) error = Files().Move(lpExistingFileName, lpNewFileName);
+  sim::M().Note("MoveFileA " + from + ", " + to);
+  return Finish(error);
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  std::string name = lpPathName ? lpPathName : "";
+  DWORD error = 0;
+  if (!sim::M().TakeFault("CreateDirectoryA", &error)) error = Files().MakeDirectory(lpPathName);
+  sim::M().Note("CreateDirectoryA " + name);
+  return Finish(error);
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  if (sim::M().TakeFault("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+  sim::PathName p;
+  if (!lpFileName || !sim::ParsePath(lpFileName, &p)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (!sim::ValidNames(p, false)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  const sim::Node* node = Files().FindKey(p.Key());
+  if (!node || (p.trailing_separator && !node->directory)) {
+    SetLastError(node ? ERROR_INVALID_NAME : Files().MissingError(p));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (node->delete_pending) {  // deleted, waiting for its last handle
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return node->attributes;
+}
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  if (sim::M().TakeFault("FindFirstFileA")) return INVALID_HANDLE_VALUE;
+  sim::FileSystem::Impl& fs = Files();
+  sim::PathName p;
+  if (!lpFileName || !lpFindFileData || !sim::ParsePath(lpFileName, &p)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!sim::ValidNames(p, true)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A folder given with a trailing separator, or a drive root, names no entry.
+  if (p.Root() || p.trailing_separator || !fs.IsDirectory(p.ParentKey())) {
+    SetLastError(fs.IsDirectory(p.Key()) || (!p.Root() && fs.IsDirectory(p.ParentKey()))
+                     ? ERROR_FILE_NOT_FOUND
+                     : ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  const std::string pattern = p.parts.back();
+  bool wildcard = pattern.find_first_of("*?") != std::string::npos;
+  std::string name;
+  const sim::Node* found = nullptr;
+  sim::Node dot;
+  if (wildcard) {
+    // Every folder but a drive's root lists "." and ".." first.
+    if (p.parts.size() > 1 && (sim::PatternMatches(pattern, ".") || sim::PatternMatches(pattern, ".."))) {
+      dot.leaf = sim::PatternMatches(pattern, ".") ? "." : "..";
+      dot.directory = true;
+      dot.attributes = FILE_ATTRIBUTE_DIRECTORY;
+      found = &dot;
+    } else {
+      for (const std::string& key : fs.Children(p.ParentKey())) {
+        const sim::Node& child = fs.nodes.at(key);
+        if (sim::PatternMatches(pattern, child.leaf)) {
+          found = &child;
+          break;
+        }
+      }
+    }
+  } else {
+    found = fs.FindKey(p.Key());
+  }
+  if (!found) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::memset(lpFindFileData, 0, sizeof(*lpFindFileData));
+  lpFindFileData->dwFileAttributes = found->attributes;
+  lpFindFileData->nFileSizeLow = static_cast<DWORD>(found->data.size());
+  std::strncpy(lpFindFileData->cFileName, found->leaf.c_str(), MAX_PATH - 1);
+  return fs.AddHandle(sim::KernelObject{sim::kFindKind, {}});
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+  if (sim::M().TakeFault("FindClose")) return FALSE;
+  sim::KernelObject* o = Files().Lookup(hFindFile);
+  if (!o || o->kind != sim::kFindKind) return Finish(ERROR_INVALID_HANDLE);
+  Files().CloseEntry(reinterpret_cast<uintptr_t>(hFindFile));
+  return TRUE;
+}
+
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
+  if (sim::M().TakeFault("GetStdHandle")) return INVALID_HANDLE_VALUE;
+  sim::FileSystem::Impl& fs = Files();
+  switch (nStdHandle) {
+    case STD_INPUT_HANDLE: return fs.std_input;
+    case STD_OUTPUT_HANDLE: return fs.std_output;
+    case STD_ERROR_HANDLE: return fs.std_error;
+    default:
+      SetLastError(ERROR_INVALID_HANDLE);
+      return INVALID_HANDLE_VALUE;
+  }
+}
+
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+  if (sim::M().TakeFault("CloseHandle")) return FALSE;
+  // (HANDLE)-1 is the pseudo handle of the current process: closing it is
+  // allowed and does nothing.
+  if (hObject == INVALID_HANDLE_VALUE) return TRUE;
+  sim::KernelObject* o = Files().Lookup(hObject);
+  // Find handles are no kernel objects; only FindClose ends them.
+  if (!o || o->kind == sim::kFindKind) return Finish(ERROR_INVALID_HANDLE);
+  Files().CloseEntry(reinterpret_cast<uintptr_t>(hObject));
+  return TRUE;
+}
