@@ -8,6 +8,9 @@ namespace test {
 void MachineTest::Boot(const sim::Platform& platform) {
   m.Reset(platform);
   m.files.MakeDirectory("C:\\tavrin\\res\\drivedir");
+  // Tests that call a routine directly see the names the framework's
+  // start-up would have set.
+  if (CWinApp* app = AfxGetApp()) app->SetNamesFromModule();
 }
 
 void MachineTest::SetInstallRoot(const std::string& root) {
