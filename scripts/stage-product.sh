@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Lays out OUTDIR/tavrin/ as the outer installer unpacks the product: the
+# setup program, the product's own files from product/, the data files made by
+# make_product_data.py, the port-monitor libraries from build/win32/, and the
+# files of the system's PostScript driver and of Ghostscript.
+#
+# Usage: scripts/stage-product.sh OUTDIR [SYSTEM_FILES_DIR]
+#
+# SYSTEM_FILES_DIR holds the files that are not ours, under these names:
+# Pscript.dll Tavrinui.dll pscript5.dll ps5ui.dll tavrinui5.DLL Pscript.hlp
+# pscript.ntf gswin32c.exe. Without it the script makes stand-ins for Wine:
+# Wine's own PostScript driver under every driver library name, placeholder
+# texts for the help and font files, and a gswin32c.exe that runs the host's
+# Ghostscript. setup.exe and the monitor libraries come from build/win32/,
+# or from the folder that TAVRIN_WIN32_DIR names.
+#
+# The tree is built beside OUTDIR/tavrin and then put in its place, so a
+# failed run leaves an earlier tree untouched and a repeated run gives the
+# same tree.
+set -euo pipefail
+
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+product="$repo/product"
+# The Windows build; TAVRIN_WIN32_DIR names another one.
+win32="${TAVRIN_WIN32_DIR:-$repo/build/win32}"
+wineps=/usr/lib/i386-linux-gnu/wine/i386-windows/wineps.drv
+
+monitor_libraries=(tavmon.dll tavmona.dll tavmon95.dll tavmona95.dll)
+driver_libraries=(Pscript.dll Tavrinui.dll pscript5.dll ps5ui.dll tavrinui5.DLL)
+system_files=("${driver_libraries[@]}" Pscript.hlp pscript.ntf gswin32c.exe)
+# Product text files: path under product/ = path under tavrin/.
+text_files=(
+  readme.html
+  res/tavrin.ini
+  res/pdfwrite.rsp
+  res/utilities/readme.html
+  res/drivedir/gs.PPD
+  res/drivedir/tavrinps5.PPD
+  res/drivedir/tavdriver.SPD
+  res/drivedir/tavrin.INI
+  res/drivedir/download.htm
+  res/drivedir/rpcinaccessible.tmp
+)
+
+die() { echo "stage-product: $*" >&2; exit 1; }
+
+[ $# -ge 1 ] && [ $# -le 2 ] || die "usage: scripts/stage-product.sh OUTDIR [SYSTEM_FILES_DIR]"
+outdir="$1"
+sysdir="${2:-}"
+
+# Everything that must exist, checked before anything is written.
+[ -f "$win32/setup.exe" ] || die "missing $win32/setup.exe: build it with scripts/build.sh"
+missing=()
+for lib in "${monitor_libraries[@]}"; do
+  [ -f "$win32/$lib" ] || missing+=("$lib")
+done
+[ ${#missing[@]} -eq 0 ] ||
+  die "missing port-monitor libraries in $win32: ${missing[*]} (they come from the monitor's Windows build)"
+for f in "${text_files[@]}"; do
+  [ -f "$product/$f" ] || die "missing product file $product/$f"
+done
+if [ -n "$sysdir" ]; then
+  [ -d "$sysdir" ] || die "SYSTEM_FILES_DIR $sysdir is not a folder"
+  for f in "${system_files[@]}"; do
+    [ -f "$sysdir/$f" ] || die "missing $sysdir/$f"
+  done
+else
+  [ -f "$wineps" ] || die "missing $wineps: install wine32, or give SYSTEM_FILES_DIR"
+fi
+
+mkdir -p "$outdir"
+outdir="$(cd "$outdir" && pwd)"
+final="$outdir/tavrin"
+stage="$outdir/.tavrin.staging.$$"
+trap 'rm -rf "$stage"' EXIT
+rm -rf "$stage"
+mkdir -p "$stage/res/convert" "$stage/res/utilities" "$stage/res/drivedir"
+
+# Copies a text file with CR LF line ends, as the files ship for Windows.
+copy_text() { sed -e 's/\r$//' -e 's/$/\r/' "$1" > "$2"; chmod 644 "$2"; }
+# Copies a file byte for byte.
+copy_binary() { cp "$1" "$2"; chmod 644 "$2"; }
+
+# Writes the Ghostscript stand-in: Wine runs a file with a "#!" line as a Unix
+# program, with the arguments split by the Windows rules. It turns the
+# Windows paths of the response file and the output file into Unix paths and
+# runs the host's gs.
+write_gs_standin() {
+  cat > "$1" <<'EOF'
+#!/bin/sh
+# Stand-in for Ghostscript's gswin32c.exe when Tavrin runs under Wine: runs
+# the host's gs with the same arguments, the Windows paths of "@file" and
+# "-sOutputFile=" turned into Unix paths.
+
+# Prints the Unix path of a Windows path (C:\dir\file); other text as it is.
+unix_path() {
+  case "$1" in
+    [A-Za-z]:\\*|[A-Za-z]:/*)
+      if p=$(winepath -u "$1" 2>/dev/null) && [ -n "$p" ]; then
+        printf '%s' "$p"
+        return
+      fi
+      drive=$(printf '%s' "$1" | cut -c1 | tr 'A-Z' 'a-z')
+      rest=$(printf '%s' "$1" | cut -c3- | tr '\\' '/')
+      printf '%s' "${WINEPREFIX:-$HOME/.wine}/dosdevices/$drive:$rest"
+      ;;
+    *) printf '%s' "$1" ;;
+  esac
+}
+
+n=$#
+while [ "$n" -gt 0 ]; do
+  arg=$1
+  shift
+  n=$((n - 1))
+  case "$arg" in
+    @*) arg="@$(unix_path "${arg#@}")" ;;
+    -sOutputFile=*) arg="-sOutputFile=$(unix_path "${arg#-sOutputFile=}")" ;;
+  esac
+  set -- "$@" "$arg"
+done
+exec gs "$@"
+EOF
+  chmod 755 "$1"
+}
+
+cp "$win32/setup.exe" "$stage/setup.exe"
+for f in "${text_files[@]}"; do copy_text "$product/$f" "$stage/$f"; done
+for lib in "${monitor_libraries[@]}"; do copy_binary "$win32/$lib" "$stage/res/drivedir/$lib"; done
+python3 "$repo/scripts/make_product_data.py" "$stage/res/drivedir" > /dev/null
+
+if [ -n "$sysdir" ]; then
+  for f in "${driver_libraries[@]}" Pscript.hlp pscript.ntf; do
+    copy_binary "$sysdir/$f" "$stage/res/drivedir/$f"
+  done
+  cp "$sysdir/gswin32c.exe" "$stage/res/convert/gswin32c.exe"
+  system_source="$sysdir"
+else
+  for f in "${driver_libraries[@]}"; do copy_binary "$wineps" "$stage/res/drivedir/$f"; done
+  printf 'Placeholder for the help file of the PostScript driver (staged for Wine).\r\n' \
+    > "$stage/res/drivedir/Pscript.hlp"
+  printf 'Placeholder for the font file of the PostScript driver (staged for Wine).\r\n' \
+    > "$stage/res/drivedir/pscript.ntf"
+  chmod 644 "$stage/res/drivedir/Pscript.hlp" "$stage/res/drivedir/pscript.ntf"
+  write_gs_standin "$stage/res/convert/gswin32c.exe"
+  system_source="Wine stand-ins ($wineps, host gs)"
+fi
+
+rm -rf "$final"
+mv "$stage" "$final"
+trap - EXIT
+
+echo "Staged $final (system files: $system_source):"
+(cd "$final" && find . -type f | LC_ALL=C sort | while read -r f; do
+  printf '  %-34s %9d bytes\n' "${f#./}" "$(stat -c %s "$f")"
+done)
