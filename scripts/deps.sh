@@ -6,9 +6,9 @@ set -euo pipefail
 packages=()
 for part in "$@"; do
   case "$part" in
-    native) packages+=(cmake make g++ googletest libgtest-dev) ;;
+    native) packages+=(cmake make g++ googletest libgtest-dev python3) ;;
     win32) packages+=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
-    wine) packages+=(wine wine32 xvfb x11-apps imagemagick) ;;
+    wine) packages+=(wine wine32 xvfb) ;;
     *) echo "deps.sh: unknown part '$part'" >&2; exit 2 ;;
   esac
 done

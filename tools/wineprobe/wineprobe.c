@@ -127,7 +127,7 @@ static BOOL copy(const char *from, const char *to)
 
 static int seed_other(void)
 {
-    char sys[MAX_PATH], drv[MAX_PATH], from[MAX_PATH], to[MAX_PATH];
+    char drv[MAX_PATH], to[MAX_PATH];
     DWORD need;
     MONITOR_INFO_2A mon;
     DRIVER_INFO_3A di;
@@ -137,13 +137,9 @@ static int seed_other(void)
     int i, failures = 0;
     char driver[MAX_PATH], config[MAX_PATH], data[MAX_PATH];
 
-    GetSystemDirectoryA(sys, sizeof(sys));
     GetPrinterDriverDirectoryA(NULL, NULL, 1, (BYTE *)drv, sizeof(drv), &need);
-    /* Another monitor: a copy of the product's own library, under another
-     * name, with no ports. */
-    snprintf(from, sizeof(from), "%s\\tavmon.dll", sys);
-    snprintf(to, sizeof(to), "%s\\othermon.dll", sys);
-    if (!copy(from, to)) { printf("copy %s: %lu\n", to, GetLastError()); failures++; }
+    /* Another monitor: the caller has put its library, othermon.dll, into
+     * the system folder. */
     mon.pName = "Other Monitor";
     mon.pEnvironment = NULL;
     mon.pDLLName = "othermon.dll";

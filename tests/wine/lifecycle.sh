@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# A first install, an install over it, "uninstall" answered No and then Yes
+# (twice on Windows 9x), and an install again, on one Windows version.
+source "$(dirname "$0")/lib.sh"
+new_case lifecycle "${1:?usage: lifecycle.sh win98|nt40|win2k|winxp}"
+
+PRINT='SYSTEM\CurrentControlSet\Control\Print'
+PORT_KEY="$PRINT\\Monitors\\TAVRIN Monitor\\Ports\\TAVRINPORT"
+ENTRY_KEY='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavrin'
+CONFIRM=$'setup\tAre your sure you want to uninstall tavrin?\tYes,No'
+if [ "$VERSION" = win98 ]; then
+  NT=0; FLAG="is_winnt = FALSE"; LIB=tavmon95.dll; UI=tavmona95.dll
+else
+  NT=1; FLAG="is_winnt = TRUE"; LIB=tavmon.dll; UI=tavmona.dll
+fi
+
+expect_installed() {
+  local when=$1
+  probe_spooler
+  check "$when: monitor registered" has "$SPOOLER" "monitor TAVRIN Monitor |"
+  check "$when: port offered by the monitor" has "$SPOOLER" "port TAVRINPORT | TAVRIN Monitor |"
+  check "$when: driver registered" has "$SPOOLER" "driver TAVRIN Printer Driver |"
+  check "$when: monitor library in the system folder" cmp "$C/windows/system32/$LIB" "$C/tavrin/res/drivedir/$LIB"
+  check "$when: its user-interface library too" cmp "$C/windows/system32/$UI" "$C/tavrin/res/drivedir/$UI"
+  check "$when: readme viewer started" has_line "$STARTED" 'rundll32.exe url.dll,FileProtocolHandler C:\tavrin\readme.html'
+  check "$when: console trace reaches the end" has "$TRACE" "Completing printer setup..."
+  probe_reg "$ENTRY_KEY" "$CASE/entry.txt"
+  check "$when: Add/Remove Programs name" has "$CASE/entry.txt" "\"DisplayName\" REG_SZ 7:$(sz_hex Tavrin)"
+  check "$when: Add/Remove Programs command" has "$CASE/entry.txt" \
+    "\"UninstallString\" REG_SZ 30:$(sz_hex 'C:\tavrin\setup.exe uninstall')"
+  check "$when: quiet setting reset" grep -q '^Quiet=0' "$C/tavrin/res/tavrin.ini"
+}
+
+expect_removed() {
+  local when=$1
+  probe_spooler
+  check_not "$when: no monitor" has "$SPOOLER" "TAVRIN Monitor"
+  check_not "$when: no port" has "$SPOOLER" "TAVRINPORT"
+  check_not "$when: no driver" has "$SPOOLER" "TAVRIN Printer Driver"
+  check_not "$when: no printer" has "$SPOOLER" "printer TAVRIN |"
+  probe_reg "$PRINT" "$CASE/print-after.txt"
+  check_not "$when: no product key under Control\\Print" grep -q 'TAVRIN' "$CASE/print-after.txt"
+}
+
+# 1. First install.
+run_setup
+check "first install: no message box" test ! -s "$BOXES"
+check "first install: log starts with the platform flags" \
+  test "$(head -2 "$LOG")" = "$FLAG"$'\n'"is_win4 = TRUE"
+check "first install: driver folder logged" grep -q '^Printer Driver Directory: C:\\windows\\system32\\spool\\drivers\\' "$LOG"
+check_not "first install: every copy succeeded" grep -q '^CopyFile' "$LOG"
+check_not "first install: monitor added" grep -q '^AddMonitor' "$LOG"
+check_not "first install: driver added" grep -q '^AddPrinterDriver' "$LOG"
+# Wine refuses a printer record without a data type after creating the
+# printer (docs/WINE.md); Windows takes the print processor's default.
+check "first install: Wine's answer to the printer record" has_line "$LOG" "AddPrinter: 87"
+probe_spooler
+check "first install: the printer exists all the same" has "$SPOOLER" "printer TAVRIN | TAVRINPORT | TAVRIN Printer Driver | winprint"
+if [ $NT = 1 ]; then
+  for f in Pscript.dll Tavrinui.dll Pscript.hlp gs.PPD fontsub.tbl; do
+    check "first install: $f in the driver folder" cmp "$DRIVER_DIR/$f" "$C/tavrin/res/drivedir/$f"
+  done
+  if [ "$VERSION" != nt40 ]; then
+    for f in tavrinps5.PPD pscript5.dll ps5ui.dll tavrin.INI tavrinui5.DLL pscript.ntf; do
+      check "first install: Windows 2000 file $f in the driver folder" cmp "$DRIVER_DIR/$f" "$C/tavrin/res/drivedir/$f"
+    done
+  fi
+else
+  check "first install: tavdriver.SPD in the driver folder" cmp "$DRIVER_DIR/tavdriver.SPD" "$C/tavrin/res/drivedir/tavdriver.SPD"
+fi
+case $VERSION in
+  win98) DATA=printerdata.dat DEVMODE=dfdevmd.dat ;;
+  nt40) DATA=printerdata.dat DEVMODE=dfdevmdnt.dat ;;
+  *) DATA=printerdata5.dat DEVMODE=dfdevmdnt5.dat ;;
+esac
+probe_reg "$PRINT\\Printers\\TAVRIN" "$CASE/printer.txt"
+check "printer data: the bytes of $DATA" has "$CASE/printer.txt" \
+  "\"PrinterData\" REG_BINARY $(binary_value "$C/tavrin/res/drivedir/$DATA")"
+check "default device mode: the bytes of $DEVMODE" has "$CASE/printer.txt" \
+  "\"Default DevMode\" REG_BINARY $(binary_value "$C/tavrin/res/drivedir/$DEVMODE")"
+expect_installed "first install"
+probe_reg "$PORT_KEY" "$CASE/port.txt"
+check "port record: Arguments" has "$CASE/port.txt" \
+  "\"Arguments\" REG_SZ 63:$(sz_hex '@C:\tavrin\res\pdfwrite.rsp -sOutputFile="%1" -c save pop -f -')"
+check "port record: Command" has "$CASE/port.txt" \
+  "\"Command\" REG_SZ 35:$(sz_hex 'C:\tavrin\res\convert\gswin32c.exe')"
+check "port record: Delay 300" has "$CASE/port.txt" '"Delay" REG_DWORD 4:2c010000'
+check "port record: LogFileName empty" has "$CASE/port.txt" '"LogFileName" REG_SZ 1:00'
+check "port record: ShowWindow 2" has "$CASE/port.txt" '"ShowWindow" REG_DWORD 4:02000000'
+check "port record: twelve values" test "$(grep -c '^  "' "$CASE/port.txt")" -eq 12
+if [ $NT = 1 ]; then
+  check "NT: spooler initialisation traced" has "$TRACE" "Initializing Spooler"
+else
+  check "9x: driver folder traced" has "$TRACE" "Driver directory: C:\\windows\\system32\\spool\\drivers\\win40"
+fi
+
+# 2. An install over the installed product.
+run_setup
+check "install over: no message box" test ! -s "$BOXES"
+check "install over: monitor already there is only logged" grep -q '^AddMonitor: ' "$LOG"
+expect_installed "install over"
+
+# 3. "uninstall" answered No: nothing is touched.
+run_setup uninstall -- no
+check "uninstall No: the confirmation, captioned setup" has_line "$BOXES" "$CONFIRM"$'\tno'
+check "uninstall No: only that box" test "$(wc -l <"$BOXES")" -eq 1
+probe_spooler
+check "uninstall No: monitor still registered" has "$SPOOLER" "monitor TAVRIN Monitor |"
+check "uninstall No: no new log line" test ! -s "$LOG"
+
+# 4. "uninstall" answered Yes.
+run_setup uninstall -- yes ok
+check "uninstall Yes: the confirmation first" test "$(head -1 "$BOXES")" = "$CONFIRM"$'\tyes'
+expect_removed "uninstall"
+probe_reg "$ENTRY_KEY" "$CASE/entry.txt"
+if [ $NT = 1 ]; then
+  check "NT uninstall: folder message" has "$BOXES" "delete c:\\tavrin and its contents"
+  check "NT uninstall: entry removed" test ! -s "$CASE/entry.txt"
+else
+  check "9x uninstall: reboot message" has "$BOXES" "Please reboot to fully remove the TAVRIN Printer Driver"
+  check "9x uninstall: entry kept until the second run" test -s "$CASE/entry.txt"
+  check "9x uninstall: marker set" grep -q '^Uninstall=1' "$C/tavrin/res/tavrin.ini"
+  run_setup uninstall -- yes ok
+  check "9x second uninstall: folder message" has "$BOXES" "delete ..\\tavrin and its contents"
+  probe_reg "$ENTRY_KEY" "$CASE/entry.txt"
+  check "9x second uninstall: entry removed" test ! -s "$CASE/entry.txt"
+fi
+
+# 5. Install again.
+run_setup
+check "install again: no message box" test ! -s "$BOXES"
+expect_installed "install again"
+
+finish
