@@ -1,0 +1,35 @@
+// Conversions between the spooler's two character sets.
+#include "monitor/monitor_text.h"
+
+std::wstring Widen(const char* text) {
+  if (!text || !*text) return std::wstring();
+  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (length <= 1) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+  wide.resize(static_cast<size_t>(length - 1));
+  return wide;
+}
+
+std::string Narrow(const wchar_t* text) {
+  if (!text || !*text) return std::string();
+  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return std::string();
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], length, nullptr, nullptr);
+  narrow.resize(static_cast<size_t>(length - 1));
+  return narrow;
+}
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  if (!a || !b) return false;
+  // CompareStringW is a stub on Windows 9x: fold ASCII letters by hand and
+  // leave everything else to compare exactly.
+  for (;; ++a, ++b) {
+    wchar_t x = *a, y = *b;
+    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
+    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
+    if (x != y) return false;
+    if (!x) return true;
+  }
+}

@@ -1,0 +1,17 @@
+// The monitor's debugger trace.
+#include "monitor/trace.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+void Trace(const char* format, ...) {
+  char line[512] = "tavmon: ";
+  const size_t prefix = sizeof("tavmon: ") - 1;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line + prefix, sizeof(line) - prefix - 1, format, args);
+  va_end(args);
+  OutputDebugStringA(line);
+}
