@@ -97,4 +97,29 @@ TEST_F(InstallDetailTest, Windows9xClearsTheUninstallMarkerAndLeavesTheRegistryA
   EXPECT_TRUE(Calls({"WritePrivateProfileStringW"}).empty());
 }
 
+TEST_F(InstallDetailTest, EmptyDataFilesGiveEmptyValues) {
+  Boot(sim::Platform::NT4());
+  StageProduct();
+  for (const char* name : {"fontsub.tbl", "printerdata.dat"})
+    m.files.Put(std::string("C:\\tavrin\\res\\drivedir\\") + name, "");
+  m.files.Put("C:\\tavrin\\res\\drivedir\\dfdevmdnt.dat", "");
+  RunSetup();
+  const std::string data = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN\\PrinterDriverData";
+  auto size = m.registry.GetValue(HKEY_LOCAL_MACHINE, data, "TTFontSubTableSize");
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->AsDword(), 0u);
+  for (const char* name : {"TTFontSubTable", "PrinterData"}) {
+    auto value = m.registry.GetValue(HKEY_LOCAL_MACHINE, data, name);
+    ASSERT_TRUE(value) << name;
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_TRUE(value->data.empty()) << name;
+  }
+  auto devmode = m.registry.GetValue(
+      HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN",
+      "Default DevMode");
+  ASSERT_TRUE(devmode);
+  EXPECT_TRUE(devmode->data.empty());
+  EXPECT_NE(m.console.find("Completing printer setup"), std::string::npos);
+}
+
 }  // namespace
