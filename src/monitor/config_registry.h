@@ -27,6 +27,11 @@ class ConfigRegistry {
   // registry's error, or ERROR_FILE_NOT_FOUND when the value is not a string.
   virtual LONG StringValue(const std::wstring& subkey, const wchar_t* name,
                            std::wstring* value) = 0;
+
+  // The REG_DWORD value `name` of `subkey`. Returns ERROR_SUCCESS, the
+  // registry's error, or ERROR_FILE_NOT_FOUND when the value is not a
+  // REG_DWORD.
+  virtual LONG DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) = 0;
 };
 
 // The spooler's registry functions on the key handle InitializePrintMonitor2

@@ -48,6 +48,9 @@ class MonitorInstance {
     return ::FindPort(*registry_, name, canonical);
   }
 
+  // The registry the port configuration is read from.
+  ConfigRegistry& registry() { return *registry_; }
+
  private:
   DWORD signature_;
   std::unique_ptr<ConfigRegistry> registry_;

@@ -13,7 +13,8 @@ constexpr DWORD kPortSignature = 0x50505654;  // "TVPP"
 
 }  // namespace
 
-PortHandle::PortHandle(const std::wstring& name) : signature_(kPortSignature), name_(name) {}
+PortHandle::PortHandle(MonitorInstance& monitor, const std::wstring& name)
+    : signature_(kPortSignature), monitor_(monitor), name_(name) {}
 
 PortHandle::~PortHandle() { signature_ = 0; }
 
@@ -29,7 +30,7 @@ HANDLE PortHandle::Open(MonitorInstance& monitor, const wchar_t* name) {
     SetLastError(static_cast<DWORD>(result));
     return nullptr;
   }
-  PortHandle* port = new (std::nothrow) PortHandle(canonical);
+  PortHandle* port = new (std::nothrow) PortHandle(monitor, canonical);
   if (!port) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -49,7 +50,8 @@ PortHandle* PortHandle::FromHandle(HANDLE handle) {
 
 BOOL PortHandle::StartDoc(const wchar_t* printer, DWORD job_id, const wchar_t* document) {
   if (job_) return Fail(ERROR_BUSY);
-  job_ = PrintJob::Begin(name_, printer ? printer : L"", job_id, document ? document : L"");
+  job_ = PrintJob::Begin(monitor_.registry(), name_, printer ? printer : L"", job_id,
+                         document ? document : L"");
   return job_ ? TRUE : FALSE;
 }
 

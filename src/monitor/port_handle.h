@@ -25,8 +25,9 @@ class PortHandle {
   // the handle is not an open port of ours.
   static PortHandle* FromHandle(HANDLE handle);
 
-  // StartDocPort: begins a job for `printer`. `document` may be null.
-  // Fails with ERROR_BUSY while a job runs.
+  // StartDocPort: begins a job for `printer` with the port's configuration
+  // as it is now. `document` may be null. Fails with ERROR_BUSY while a
+  // job runs.
   BOOL StartDoc(const wchar_t* printer, DWORD job_id, const wchar_t* document);
   // WritePort: hands the data to the running job. Fails with
   // ERROR_INVALID_PARAMETER without one.
@@ -40,9 +41,10 @@ class PortHandle {
   static BOOL Close(HANDLE handle);
 
  private:
-  explicit PortHandle(const std::wstring& name);
+  PortHandle(MonitorInstance& monitor, const std::wstring& name);
 
   DWORD signature_;
+  MonitorInstance& monitor_;  // where the port's configuration is read
   std::wstring name_;
   std::unique_ptr<PrintJob> job_;
 };

@@ -18,6 +18,9 @@ class PreferredRegistry : public ConfigRegistry {
     return Read(
         [&](ConfigRegistry& registry) { return registry.StringValue(subkey, name, value); });
   }
+  LONG DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) override {
+    return Read([&](ConfigRegistry& registry) { return registry.DwordValue(subkey, name, value); });
+  }
 
  private:
   // Runs one read on the registry in use; switches for good when the

@@ -13,6 +13,7 @@ class SpoolerRegistry : public ConfigRegistry {
 
   LONG SubkeyNames(const std::wstring& subkey, std::vector<std::wstring>* names) override;
   LONG StringValue(const std::wstring& subkey, const wchar_t* name, std::wstring* value) override;
+  LONG DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) override;
 
  private:
   // A key opened through fpOpenKey, closed through fpCloseKey.
@@ -72,6 +73,20 @@ LONG SpoolerRegistry::StringValue(const std::wstring& subkey, const wchar_t* nam
                               spooler_);
   if (result != ERROR_SUCCESS) return result;
   value->assign(data.data());  // stops at the stored NUL, if any
+  return ERROR_SUCCESS;
+}
+
+LONG SpoolerRegistry::DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) {
+  Key key(*this);
+  LONG result = key.Open(subkey);
+  if (result != ERROR_SUCCESS) return result;
+  DWORD type = 0, data = 0, bytes = sizeof(data);
+  result =
+      reg_->fpQueryValue(key.get(), name, &type, reinterpret_cast<BYTE*>(&data), &bytes, spooler_);
+  if (result == ERROR_MORE_DATA) return ERROR_FILE_NOT_FOUND;
+  if (result != ERROR_SUCCESS) return result;
+  if (type != REG_DWORD || bytes != sizeof(data)) return ERROR_FILE_NOT_FOUND;
+  *value = data;
   return ERROR_SUCCESS;
 }
 

@@ -32,6 +32,7 @@ class SystemRegistry : public ConfigRegistry {
 
   LONG SubkeyNames(const std::wstring& subkey, std::vector<std::wstring>* names) override;
   LONG StringValue(const std::wstring& subkey, const wchar_t* name, std::wstring* value) override;
+  LONG DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) override;
 
  private:
   // HKLM-relative path of a subkey of the monitor's key.
@@ -74,6 +75,20 @@ LONG SystemRegistry::StringValue(const std::wstring& subkey, const wchar_t* name
                             reinterpret_cast<BYTE*>(data.data()), &bytes);
   if (result != ERROR_SUCCESS) return result;
   *value = Widen(data.data());
+  return ERROR_SUCCESS;
+}
+
+LONG SystemRegistry::DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) {
+  Key key;
+  LONG result = key.Open(PathOf(subkey));
+  if (result != ERROR_SUCCESS) return result;
+  DWORD type = 0, data = 0, bytes = sizeof(data);
+  result = RegQueryValueExA(key.get(), Narrow(name).c_str(), nullptr, &type,
+                            reinterpret_cast<BYTE*>(&data), &bytes);
+  if (result == ERROR_MORE_DATA) return ERROR_FILE_NOT_FOUND;
+  if (result != ERROR_SUCCESS) return result;
+  if (type != REG_DWORD || bytes != sizeof(data)) return ERROR_FILE_NOT_FOUND;
+  *value = data;
   return ERROR_SUCCESS;
 }
 

@@ -2,7 +2,7 @@
  * Wine prefix, the way the setup program and a printing program meet it,
  * and then drives the monitor's libraries directly.
  *
- *   montest.exe [ENVIRONMENT LIBRARY [DRIVERFILE]]
+ *   montest.exe [ENVIRONMENT LIBRARY [DRIVERFILE [SETUPDIR]]]
  *
  * ENVIRONMENT and LIBRARY default to "Windows NT x86" and tavmon.dll on the
  * NT family, "Windows 4.0" and tavmon95.dll on Windows 9x; the library (and
@@ -16,7 +16,10 @@
  * EnumPortsA at levels 1 and 2, XcvDataW "MonitorUI", AddPrinterDriverA,
  * AddPrinterA, StartDocPrinterA / WritePrinter / EndDocPrinter. Where the
  * spooler runs in this process (Wine) the monitor's debugger trace
- * ("tavmon: ...") is caught too, to see the job reach WritePort. Directly:
+ * ("tavmon: ...") is caught too, to see the job reach WritePort. With
+ * SETUPDIR (a staged product folder such as C:\tavrin, Ghostscript in
+ * res\convert) the port gets the record the setup program writes and
+ * PostScript jobs are printed to PDF files in <root>tavrin\output. Directly:
  * the tables of InitializePrintMonitor2, InitializePrintMonitor,
  * InitializeMonitorEx (tavmon95.dll) and InitializePrintMonitorUI.
  *
@@ -43,6 +46,7 @@ int main(int argc, char **argv)
     const char *environment = argc > 1 ? argv[1] : nt ? "Windows NT x86" : "Windows 4.0";
     const char *library = argc > 2 ? argv[2] : nt ? "tavmon.dll" : "tavmon95.dll";
     const char *driver_file = argc > 3 ? argv[3] : NULL;
+    const char *setup_dir = argc > 4 ? argv[4] : NULL;
     const char *ui_library = ui_library_of(library);
     BOOL installed;
 
@@ -50,7 +54,7 @@ int main(int argc, char **argv)
     report("INFO", "platform", "GetVersion 0x%08lx, environment \"%s\", library %s", GetVersion(),
            environment, library);
 
-    installed = run_spooler_checks(environment, library, ui_library, driver_file, nt);
+    installed = run_spooler_checks(environment, library, ui_library, driver_file, nt, setup_dir);
     run_direct_checks(library, ui_library, !lstrcmpiA(library, "tavmon95.dll"));
     run_port_removal_check(installed);
 

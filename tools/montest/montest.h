@@ -56,9 +56,20 @@ BOOL monitor_in_process(const char *library);
  * MonitorUI, and with `driver_file` a driver, a printer and a RAW job.
  * Returns whether the monitor is installed. */
 BOOL run_spooler_checks(const char *environment, const char *library, const char *ui_library,
-                        const char *driver_file, BOOL nt);
+                        const char *driver_file, BOOL nt, const char *setup_dir);
 /* Removes the second port and checks that the list follows. */
 void run_port_removal_check(BOOL monitor_installed);
+
+/* ---- job_checks.c ---- */
+
+/* The text the PostScript job of known text shows. */
+#define MONTEST_PDF_TEXT "Tavrin montest text 4711"
+
+/* Writes the port record the setup program writes for `setup_dir` (a
+ * staged product with Ghostscript), prints PostScript jobs to
+ * `printer_name` and checks what they leave in the output folder. Prints
+ * "PDF <path>" for the PDF of known text. */
+void run_job_checks(const char *setup_dir, const char *printer_name);
 
 /* ---- direct_checks.c ---- */
 

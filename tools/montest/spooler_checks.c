@@ -348,7 +348,7 @@ static void check_job_trace(DWORD written)
 }
 
 BOOL run_spooler_checks(const char *environment, const char *library, const char *ui_library,
-                        const char *driver_file, BOOL nt)
+                        const char *driver_file, BOOL nt, const char *setup_dir)
 {
     BOOL in_process;
     check_port_key();
@@ -381,6 +381,10 @@ BOOL run_spooler_checks(const char *environment, const char *library, const char
             check_job_trace(written);
         else if (written)
             report("SKIP", "WritePort", "the monitor runs in another process");
+        if (setup_dir)
+            run_job_checks(setup_dir, PRINTER_NAME);
+        else
+            report("SKIP", "PDF jobs", "no setup folder given");
     }
     return TRUE;
 }

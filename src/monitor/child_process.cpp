@@ -1,0 +1,193 @@
+// Starting the job's program and feeding it.
+#include "monitor/child_process.h"
+
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPipeBytes = 65536;
+
+// Serialises the starts: while one job's inheritable handles exist, no
+// other job's program may be started, or it would inherit them and keep
+// that job's pipe open.
+class StartLock {
+ public:
+  StartLock() { EnterCriticalSection(&Section()); }
+  ~StartLock() { LeaveCriticalSection(&Section()); }
+  StartLock(const StartLock&) = delete;
+  StartLock& operator=(const StartLock&) = delete;
+
+ private:
+  struct Holder {
+    Holder() { InitializeCriticalSection(&section); }
+    ~Holder() { DeleteCriticalSection(&section); }
+    CRITICAL_SECTION section;
+  };
+  static CRITICAL_SECTION& Section() {
+    static Holder holder;
+    return holder.section;
+  }
+};
+
+// A handle closed at the end of its scope unless released.
+class OwnedHandle {
+ public:
+  OwnedHandle() = default;
+  ~OwnedHandle() { Reset(); }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  HANDLE* out() { return &handle_; }
+  HANDLE get() const { return handle_; }
+  void set(HANDLE handle) {
+    Reset();
+    handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+  }
+  HANDLE release() {
+    HANDLE h = handle_;
+    handle_ = nullptr;
+    return h;
+  }
+  void Reset() {
+    if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+SECURITY_ATTRIBUTES Inheritable() {
+  SECURITY_ATTRIBUTES inherit;
+  inherit.nLength = sizeof(inherit);
+  inherit.lpSecurityDescriptor = nullptr;
+  inherit.bInheritHandle = TRUE;
+  return inherit;
+}
+
+// An anonymous pipe whose read end the program inherits and whose write
+// end stays ours only. Windows 9x has no SetHandleInformation: both ends
+// are made inheritable and ours is replaced by a copy that is not.
+// Returns ERROR_SUCCESS or the error of the failed call.
+DWORD MakeInputPipe(OwnedHandle* child_end, OwnedHandle* our_end) {
+  SECURITY_ATTRIBUTES inherit = Inheritable();
+  OwnedHandle read_end, write_end;
+  if (!CreatePipe(read_end.out(), write_end.out(), &inherit, kPipeBytes)) return GetLastError();
+  const HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, write_end.get(), self, our_end->out(), 0, FALSE,
+                       DUPLICATE_SAME_ACCESS))
+    return GetLastError();
+  *child_end->out() = read_end.release();
+  return ERROR_SUCCESS;
+}
+
+// The program's standard output: the log file, appended to, or NUL.
+HANDLE OpenOutput(const std::string& output_log) {
+  SECURITY_ATTRIBUTES inherit = Inheritable();
+  if (!output_log.empty()) {
+    HANDLE log = CreateFileA(output_log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log != INVALID_HANDLE_VALUE) {
+      SetFilePointer(log, 0, nullptr, FILE_END);
+      return log;
+    }
+  }
+  return CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+bool IsWindowsProgram(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;  // CreateProcess tells what is wrong
+  char magic[2] = {0, 0};
+  DWORD got = 0;
+  const BOOL read = ReadFile(file, magic, sizeof(magic), &got, nullptr);
+  CloseHandle(file);
+  return !read || got != sizeof(magic) || (magic[0] == 'M' && magic[1] == 'Z');
+}
+
+ChildProcess::~ChildProcess() {
+  CloseInput();
+  if (process_) CloseHandle(process_);
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application,
+                                                  const std::string& command_line,
+                                                  const std::string& directory, WORD show_window,
+                                                  const std::string& input_file,
+                                                  const std::string& output_log, DWORD* error) {
+  std::unique_ptr<ChildProcess> child(new ChildProcess);
+  StartLock lock;
+  OwnedHandle child_input, our_input, child_output;
+  if (input_file.empty()) {
+    *error = MakeInputPipe(&child_input, &our_input);
+    if (*error != ERROR_SUCCESS) return nullptr;
+  } else {
+    SECURITY_ATTRIBUTES inherit = Inheritable();
+    child_input.set(CreateFileA(input_file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!child_input.get()) {
+      *error = GetLastError();
+      return nullptr;
+    }
+  }
+  child_output.set(OpenOutput(output_log));
+
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof(startup));
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = show_window;
+  startup.hStdInput = child_input.get();
+  startup.hStdOutput = child_output.get();
+  startup.hStdError = child_output.get();
+  PROCESS_INFORMATION info;
+  ZeroMemory(&info, sizeof(info));
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  // DETACHED_PROCESS: a console program gets no console, so no window, on
+  // either family, and reads the standard handles given here. Wine closes
+  // the standard input of a program given a console of its own
+  // (CREATE_NO_WINDOW, CREATE_NEW_CONSOLE), so neither is used.
+  if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                      nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+    *error = GetLastError();
+    return nullptr;
+  }
+  if (info.hThread) CloseHandle(info.hThread);
+  child->process_ = info.hProcess;
+  child->input_ = our_input.release();
+  *error = ERROR_SUCCESS;
+  return child;  // the program's own ends close here: its end closes the pipe
+}
+
+DWORD ChildProcess::Write(const BYTE* data, DWORD size) {
+  if (!input_) return ERROR_BROKEN_PIPE;
+  while (size > 0) {
+    DWORD written = 0;
+    if (!WriteFile(input_, data, size, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_NO_DATA;
+    data += written;
+    size -= written;
+  }
+  return ERROR_SUCCESS;
+}
+
+void ChildProcess::CloseInput() {
+  if (input_) CloseHandle(input_);
+  input_ = nullptr;
+}
+
+DWORD ChildProcess::Wait(DWORD timeout_ms, DWORD* exit_code) {
+  *exit_code = 0;
+  if (!process_ || WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0)
+    return ERROR_TIMEOUT;
+  if (!GetExitCodeProcess(process_, exit_code)) *exit_code = 0;
+  return ERROR_SUCCESS;
+}
+
+void ChildProcess::Terminate() {
+  if (process_) TerminateProcess(process_, ERROR_TIMEOUT);
+}

@@ -1,0 +1,57 @@
+// Appending to the port's log file.
+#include "monitor/job_log.h"
+
+#include <cstdio>
+
+JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
+               const std::string& document)
+    : path_(path), enabled_(enabled), debug_(debug), port_(port), document_(document) {}
+
+void JobLog::Failure(const char* format, ...) {
+  if (!enabled_) return;
+  va_list args;
+  va_start(args, format);
+  Append(format, args);
+  va_end(args);
+}
+
+void JobLog::Debug(const char* format, ...) {
+  if (!debug_) return;
+  va_list args;
+  va_start(args, format);
+  Append(format, args);
+  va_end(args);
+}
+
+// Writes "YYYY-MM-DD HH:MM:SS <port> "<document>": <text>" and a line end.
+void JobLog::Append(const char* format, va_list args) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char text[1024];
+  std::vsnprintf(text, sizeof(text), format, args);
+  char line[1400];
+  const int length = std::snprintf(line, sizeof(line), "%04u-%02u-%02u %02u:%02u:%02u %s \"%s\": %s\r\n",
+                                   now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                                   now.wSecond, port_.c_str(), document_.c_str(), text);
+  if (length <= 0) return;
+  const DWORD size = length < static_cast<int>(sizeof(line)) ? static_cast<DWORD>(length)
+                                                              : static_cast<DWORD>(sizeof(line) - 1);
+  AppendToFile(path_, line, size);
+}
+
+DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  DWORD error = ERROR_SUCCESS;
+  DWORD written = 0;
+  if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    error = GetLastError();
+  else if (!WriteFile(file, data, size, &written, nullptr))
+    error = GetLastError();
+  else if (written != size)
+    error = ERROR_DISK_FULL;
+  CloseHandle(file);
+  return error;
+}

@@ -1,0 +1,45 @@
+// The port's log file ("LogFileUse", "LogFileName", "LogFileDebug"): lines
+// appended with the local time, the port and the document.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <string>
+
+class JobLog {
+ public:
+  // A log of the job `document` on `port` into `path`; `enabled` turns the
+  // failure lines on, `debug` the per-call lines (each switch on its own).
+  JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
+         const std::string& document);
+
+  // A line saying why a job failed (kept when "LogFileUse" is on).
+  void Failure(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+  // A line about one call of the spooler (kept when "LogFileDebug" is on).
+  void Debug(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+
+  bool enabled() const { return enabled_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  void Append(const char* format, va_list args);
+
+  std::string path_;
+  bool enabled_;
+  bool debug_;
+  std::string port_;
+  std::string document_;
+};
+
+// Appends `size` bytes to the file `path`, creating it when missing, shared
+// with other writers. Returns ERROR_SUCCESS or the error of the file call.
+DWORD AppendToFile(const std::string& path, const void* data, DWORD size);

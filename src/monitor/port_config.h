@@ -1,0 +1,35 @@
+// The configuration record of a port as the setup program writes it
+// (Monitors\TAVRIN Monitor\Ports\<port>), read afresh for every job, and the
+// product's install root.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "monitor/config_registry.h"
+
+struct PortConfig {
+  std::string command;      // "Command": the program a job's data is fed to
+  std::string arguments;    // "Arguments": its arguments, "%1" the output file
+  DWORD delay_ms = 300;     // "Delay": how long the output file may take to appear
+  DWORD output = 1;         // "Output": 1 = the file the monitor chooses (the only mode)
+  bool print_error = false; // "PrintError": failures reported to the spooler too
+  bool run_user = false;    // "RunUser": reserved, the program runs as the spooler
+  DWORD show_window = 2;    // "ShowWindow": SW_* for a program that opens a window
+  bool log_use = false;     // "LogFileUse": failures (and the program's output) logged
+  std::string log_name;     // "LogFileName": the log file, empty = the default one
+  bool log_debug = false;   // "LogFileDebug": one log line per call as well
+};
+
+// The longest "Delay" honoured, in milliseconds; larger values are cut.
+inline constexpr DWORD kMaxDelayMs = 60000;
+
+// Reads the record of `port`; a missing value keeps its default. Returns
+// ERROR_SUCCESS, or the registry's error when the port's key does not open
+// (the defaults are filled in then too).
+LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConfig* config);
+
+// HKLM\Software\Tavrin "Path" with a trailing backslash; "c:\" when it is
+// missing or empty.
+std::string ReadInstallRoot();

@@ -1,0 +1,44 @@
+// Job and port status for the spooler.
+#include "monitor/spooler_status.h"
+
+#include <winspool.h>
+
+#include <vector>
+
+#include "monitor/trace.h"
+
+namespace {
+
+typedef BOOL(WINAPI* SetPortAFn)(LPSTR, LPSTR, DWORD, LPBYTE);
+
+// SetPortA of the loaded winspool, looked up at run time: the 9x spoolers
+// lack it, and importing it would keep the library from loading there.
+SetPortAFn SetPortFunction() {
+  HMODULE winspool = GetModuleHandleA("winspool.drv");
+  if (!winspool) return nullptr;
+  return reinterpret_cast<SetPortAFn>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(winspool, "SetPortA")));
+}
+
+}  // namespace
+
+void ReportJobSent(HANDLE printer, DWORD job_id) {
+  if (!printer) return;
+  if (!SetJobA(printer, job_id, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER))
+    Trace("SetJob %lu failed: %lu", job_id, GetLastError());
+}
+
+void ReportPortStatus(const std::string& port, const std::string& text) {
+  SetPortAFn set_port = SetPortFunction();
+  if (!set_port) return;
+  std::vector<char> name(port.begin(), port.end());
+  name.push_back('\0');
+  std::vector<char> status(text.begin(), text.end());
+  status.push_back('\0');
+  PORT_INFO_3A info;
+  info.dwStatus = 0;
+  info.pszStatus = text.empty() ? nullptr : status.data();
+  info.dwSeverity = PORT_STATUS_TYPE_WARNING;
+  if (!set_port(nullptr, name.data(), 3, reinterpret_cast<LPBYTE>(&info)))
+    Trace("SetPort %s failed: %lu", port.c_str(), GetLastError());
+}

@@ -1,0 +1,17 @@
+// What the monitor tells the spooler about its jobs and its port.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Tells the spooler that job `job_id` has left for the printer, so that it
+// leaves the queue. Without a printer handle (Wine's spooler names no
+// printer) nothing is sent.
+void ReportJobSent(HANDLE printer, DWORD job_id);
+
+// Shows `text` as the port's status, as a warning: the queue shows it,
+// and the spooler goes on sending jobs (an error status would hold every
+// later job until cleared). An empty text clears the status. Where the
+// spooler has no SetPortA (Windows 9x) nothing is sent.
+void ReportPortStatus(const std::string& port, const std::string& text);
