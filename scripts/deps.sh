@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages what the builds and tests need and the
-# machine lacks. Usage: scripts/deps.sh native|win32|wine ...
+# machine lacks. Usage: scripts/deps.sh native|win32|wine|print ...
 set -euo pipefail
 
 packages=()
@@ -9,6 +9,8 @@ for part in "$@"; do
     native) packages+=(cmake make g++ googletest libgtest-dev python3) ;;
     win32) packages+=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
     wine) packages+=(wine wine32 xvfb) ;;
+    # Ghostscript behind the port, and the PDF tools that read its output.
+    print) packages+=(ghostscript poppler-utils) ;;
     *) echo "deps.sh: unknown part '$part'" >&2; exit 2 ;;
   esac
 done

@@ -6,7 +6,7 @@
 # needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native win32 wine
+scripts/deps.sh native win32 wine print
 
 status=0
 for preset in native native-asan; do

@@ -7,7 +7,7 @@ new_case foreign "${1:?usage: foreign.sh win98|nt40|win2k|winxp}"
 PRINT='SYSTEM\CurrentControlSet\Control\Print'
 
 cp "$C/tavrin/res/drivedir/tavmon.dll" "$C/windows/system32/othermon.dll"
-check "another monitor, driver and printer set up" wine "$W32/wineprobe.exe" seed-other
+check "another monitor, driver and printer set up" wine 'C:\wineprobe.exe' seed-other
 RUN=0
 probe_spooler
 check "set-up: the other printer exists" has "$SPOOLER" "printer Other Printer |"

@@ -88,6 +88,9 @@ new_case() {
   wineserver -p
 
   "$TOP/scripts/stage-product.sh" "$C" >"$CASE/stage.txt"
+  # wineprobe runs from the prefix: run from build/win32, Wine's spooler
+  # would load the monitor library beside it instead of the installed one.
+  cp "$W32/wineprobe.exe" "$C/wineprobe.exe"
   # Programs the setup starts only leave a line in C:\started.log.
   cp "$W32/recorder.exe" "$C/windows/system32/rundll32.exe"
   cp "$W32/recorder.exe" "$C/windows/rundll32.exe"
@@ -143,11 +146,11 @@ run_setup() {
 # probe_spooler: the spooler's view into $CASE/spooler-N.txt ($SPOOLER).
 probe_spooler() {
   SPOOLER="$CASE/spooler-$RUN.txt"
-  wine "$W32/wineprobe.exe" spooler >"$SPOOLER" 2>/dev/null || true
+  wine 'C:\wineprobe.exe' spooler >"$SPOOLER" 2>/dev/null || true
 }
 
 # probe_reg KEY FILE: the subtree of HKLM\KEY with exact bytes.
-probe_reg() { wine "$W32/wineprobe.exe" reg "$1" 2>/dev/null | tr -d '\r' >"$2" || true; }
+probe_reg() { wine 'C:\wineprobe.exe' reg "$1" 2>/dev/null | tr -d '\r' >"$2" || true; }
 
 # The hex of a text with its NUL, as wineprobe prints REG_SZ data.
 sz_hex() { printf '%s\0' "$1" | od -An -v -tx1 | tr -d ' \n'; }

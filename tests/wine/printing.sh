@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Printing to the installed printer "TAVRIN" on one Windows version: a job
+# of known text becomes a PDF with that text; two jobs of one name give two
+# files; a name a file cannot carry gives a PDF with a safe name; PostScript
+# that Ghostscript rejects gives no PDF, keeps the PostScript and logs why;
+# a job of 50 MB goes through without the monitor's memory growing with it.
+source "$(dirname "$0")/lib.sh"
+new_case printing "${1:?usage: printing.sh win98|nt40|win2k|winxp}"
+source "$(dirname "$0")/printlib.sh"
+OUT=$(OUTPUT_DIR)
+
+# pdf_text FILE: the text of a PDF, blank lines removed.
+pdf_text() { pdftotext "$1" - 2>/dev/null | sed -e 's/^ *//' -e 's/ *$//' | grep -v '^$' || true; }
+pdf_pages() { pdfinfo "$1" 2>/dev/null | awk '/^Pages:/ {print $2}'; }
+only_one() { test "$(printf '%s\n' "$1" | grep -c .)" -eq 1; }
+
+run_setup
+check "install: the printer's key exists" enable_printer
+check "install: Wine's answer to the printer record, as the lifecycle case has it" has_line "$LOG" "AddPrinter: 87"
+
+# (a) A GDI job of known text.
+print_job "Tavrin test a" --pages 2
+check "text job: printdoc succeeded" test "$JOB_STATUS" -eq 0
+if wait_for_pdfs 1; then
+  pass "text job: a PDF appeared"
+else
+  fail "text job: no complete PDF in C:\\tavrin\\output within 120 s (the monitor's job path)"
+  # Without a job path every later wait would run its full time too.
+  WAIT_CAP=5
+fi
+PDF="$OUT/Tavrin test a.pdf"
+check "text job: named after the document" test -f "$PDF"
+check "text job: only that file" only_one "$(new_outputs .pdf)"
+pdf_text "$PDF" >"$CASE/a.txt"
+check "text job: two pages" test "$(pdf_pages "$PDF")" = 2
+check "text job: the title" has_line "$CASE/a.txt" "Tavrin sample document"
+check "text job: the paragraph" has_line "$CASE/a.txt" \
+  "This document was printed to the Tavrin printer by an application."
+check "text job: the last line of the paragraph" has_line "$CASE/a.txt" \
+  "the quick brown fox jumps over the lazy dog 0123456789."
+check "text job: page 1 numbered" has_line "$CASE/a.txt" "Page 1 of 2"
+check "text job: page 2 numbered" has_line "$CASE/a.txt" "Page 2 of 2"
+
+# (b) Two jobs with the same document name.
+print_job "Twice" --pages 1
+wait_for_pdfs 1 || true
+FIRST=$(new_outputs .pdf)
+print_job "Twice" --pages 2
+check "same name: the second job printed" test "$JOB_STATUS" -eq 0
+check "same name: the second job gave a PDF of its own" wait_for_pdfs 1
+SECOND=$(new_outputs .pdf)
+check "same name: the first file is Twice.pdf" test "$FIRST" = "Twice.pdf"
+check "same name: the second file has another name" test -n "$SECOND" -a "$SECOND" != "$FIRST"
+check "same name: the first file is still the one-page job" has_line <(pdf_text "$OUT/Twice.pdf") "Page 1 of 1"
+[ -n "$SECOND" ] && check "same name: the second file is the two-page job" \
+  has_line <(pdf_text "$OUT/$SECOND") "Page 2 of 2"
+
+# (c) A document name with the characters a file name cannot hold.
+UNSAFE='a/b:c*d?"e<f>g|h'
+print_job "$UNSAFE" --pages 1
+check "unsafe name: printdoc succeeded" test "$JOB_STATUS" -eq 0
+check "unsafe name: a PDF appeared" wait_for_pdfs 1
+SAFE=$(new_outputs .pdf)
+printf '%s\n' "$SAFE" >"$CASE/c.txt"
+check "unsafe name: one file" only_one "$SAFE"
+check_not "unsafe name: none of \\ / : * ? \" < > | left" grep -q '[\\/:*?"<>|]' "$CASE/c.txt"
+check "unsafe name: the letters kept in order" grep -qx 'a.*b.*c.*d.*e.*f.*g.*h.*\.pdf' "$CASE/c.txt"
+[ -n "$SAFE" ] && check "unsafe name: the file is the job" has_line <(pdf_text "$OUT/$SAFE") "Tavrin sample document"
+
+# (e) A small and a large RAW job of text: the same peak memory.
+python3 "$TOP/tests/wine/make_text_ps.py" 1 "$C/small.ps" >"$CASE/small.pages"
+python3 "$TOP/tests/wine/make_text_ps.py" 50 "$C/large.ps" >"$CASE/large.pages"
+print_job "Small job" --raw 'C:\small.ps'
+SMALL_KB=$PEAK_KB
+check "1 MB job: printdoc succeeded" test "$JOB_STATUS" -eq 0
+check "1 MB job: a PDF appeared" wait_for_pdfs 1 300
+check "1 MB job: every page" test "$(pdf_pages "$OUT/Small job.pdf")" = "$(cat "$CASE/small.pages")"
+print_job "Large job" --raw 'C:\large.ps'
+LARGE_KB=$PEAK_KB
+echo "peak resident size of the printing process: 1 MB job $SMALL_KB kB, 50 MB job $LARGE_KB kB" |
+  tee "$CASE/memory.txt"
+check "50 MB job: printdoc succeeded" test "$JOB_STATUS" -eq 0
+check "50 MB job: a PDF appeared" wait_for_pdfs 1 900
+check "50 MB job: every page" test "$(pdf_pages "$OUT/Large job.pdf")" = "$(cat "$CASE/large.pages")"
+check "50 MB job: the last page's text" has_line <(pdftotext -f "$(cat "$CASE/large.pages")" \
+  -l "$(cat "$CASE/large.pages")" "$OUT/Large job.pdf" - 2>/dev/null) \
+  "Page $(cat "$CASE/large.pages") line 64: the quick brown fox jumps over the lazy dog"
+# Within 10% of the small job's peak, plus 4 MB for what Wine itself keeps.
+check "50 MB job: peak memory within 10% (+4 MB) of the 1 MB job's" \
+  test "$SMALL_KB" -gt 0 -a $((LARGE_KB * 10)) -le $((SMALL_KB * 11 + 40960))
+rm -f "$C/small.ps" "$C/large.ps"
+
+# (d) PostScript that Ghostscript rejects, with the monitor's log file on.
+set_port_value LogFileUse REG_DWORD 1
+set_port_value LogFileName REG_SZ 'C:\tavrin\monitor.log'
+printf '%%!PS-Adobe-3.0\n/Helvetica findfont 12 scalefont setfont\n72 720 moveto\n(unbalanced) show\nthis_is_no_operator 1 2 3 }\nshowpage\n' \
+  >"$CASE/bad.ps"
+cp "$CASE/bad.ps" "$C/bad.ps"
+print_job "Bad job" --raw 'C:\bad.ps'
+check "rejected job: printdoc handed it over" test "$JOB_STATUS" -eq 0
+check "rejected job: the PostScript kept" wait_for_output .ps 60
+sleep 2
+KEPT=$(new_outputs .ps)
+check "rejected job: no PDF" test -z "$(new_outputs .pdf)"
+check "rejected job: one file kept, named after the document" test "$KEPT" = "Bad job.ps"
+check "rejected job: the kept file is the job's PostScript" cmp "$CASE/bad.ps" "$OUT/Bad job.ps"
+tr -d '\r' <"$C/tavrin/monitor.log" >"$CASE/monitor.log" 2>/dev/null || : >"$CASE/monitor.log"
+# Ghostscript's own message ("Error: /undefined in this_is_no_operator") or
+# its exit code.
+check "rejected job: the log gives Ghostscript's reason" \
+  grep -Eqi 'this_is_no_operator|/undefined|exit code:? *[1-9]' "$CASE/monitor.log"
+
+finish

@@ -1,0 +1,110 @@
+# Printing through the installed printer "TAVRIN" in a case's prefix, for the
+# print cases, the demo and the benchmarks. Source after lib.sh, once
+# new_case has set up $C and $CASE.
+#
+# Jobs go through printdoc.exe, which prints as an application does (GDI)
+# or sends a file as a RAW job; under Wine the spooler and the port monitor
+# run inside that process, and the monitor's Ghostscript turns the job into
+# C:\tavrin\output\<document name>.pdf.
+
+[ -f "$W32/printdoc.exe" ] || { echo "missing $W32/printdoc.exe: build the win32 preset first" >&2; exit 1; }
+# Run from the prefix, not from build/win32: Windows looks for a library in
+# the program's folder first, so the spooler would load build/win32's
+# tavmon.dll instead of the installed one.
+cp "$W32/printdoc.exe" "$C/printdoc.exe"
+PRINTDOC='C:\printdoc.exe'
+PRINTERS_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Print\Printers'
+PORT_REG_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Print\Monitors\TAVRIN Monitor\Ports\TAVRINPORT'
+OUTPUT_DIR() { echo "$C/tavrin/output"; }
+JOB=0
+
+# enable_printer: the Wine workarounds that make the installed printer
+# usable (docs/WINE.md). Wine created the printer's key without "Datatype"
+# and refused the record (87); a key without it cannot be opened (1801).
+# In the 9x modes Wine looks for the print processor in prtprocs\win40,
+# which a new prefix lacks. Returns non-zero when the printer key is absent.
+enable_printer() {
+  wine reg query "$PRINTERS_KEY\\TAVRIN" >/dev/null 2>&1 || return 1
+  wine reg add "$PRINTERS_KEY\\TAVRIN" /v Datatype /t REG_SZ /d RAW /f >/dev/null 2>&1 || return 1
+  if [ "${VERSION:-winxp}" = win98 ]; then
+    local procs="$C/windows/system32/spool/prtprocs"
+    mkdir -p "$procs/win40"
+    cp "$procs/w32x86/winprint.dll" "$procs/win40/"
+  fi
+}
+
+# set_port_value NAME TYPE DATA: one value of the port record (reg add type).
+set_port_value() { wine reg add "$PORT_REG_KEY" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1; }
+
+# output_files: the names in the output folder, one a line, sorted.
+output_files() { (cd "$(OUTPUT_DIR)" 2>/dev/null && LC_ALL=C ls -1A) || true; }
+
+# print_job DOCUMENT [printdoc OPTIONS]: prints to "TAVRIN" and records the
+# output folder before the job ($CASE/job-N.before), printdoc's output
+# ($CASE/job-N.txt) and exit code ($JOB_STATUS). Sets $PEAK_KB to the peak
+# resident size of the printing process (which hosts Wine's spooler and the
+# monitor), sampled from /proc while it runs.
+print_job() {
+  JOB=$((JOB + 1))
+  JOB_BEFORE="$CASE/job-$JOB.before" JOB_OUT="$CASE/job-$JOB.txt"
+  output_files >"$JOB_BEFORE"
+  wine "$PRINTDOC" TAVRIN "$@" >"$JOB_OUT" 2>&1 &
+  local pid=$! value deadline=$((SECONDS + ${PRINT_TIMEOUT:-900}))
+  PEAK_KB=0
+  while kill -0 "$pid" 2>/dev/null; do
+    value=$(awk '/^VmHWM:/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
+    [ -n "$value" ] && PEAK_KB=$value
+    if [ $SECONDS -ge $deadline ]; then
+      echo "printdoc: no end after ${PRINT_TIMEOUT:-900} s" >>"$JOB_OUT"
+      kill "$pid" 2>/dev/null || true
+    fi
+    sleep 0.05
+  done
+  JOB_STATUS=0
+  wait "$pid" || JOB_STATUS=$?
+  tr -d '\r' <"$JOB_OUT" >"$JOB_OUT.tmp" && mv "$JOB_OUT.tmp" "$JOB_OUT"
+  return 0
+}
+
+# new_outputs [SUFFIX]: the files of the output folder that the last job
+# added, with that suffix (".pdf" when not given).
+new_outputs() {
+  local suffix=${1:-.pdf}
+  output_files | LC_ALL=C comm -13 "$JOB_BEFORE" - |
+    awk -v s="$suffix" 'length($0) > length(s) && substr($0, length($0) - length(s) + 1) == s'
+}
+
+# wait_limit SECONDS: the time a wait may take; $WAIT_CAP, when set, caps it
+# (a case whose first job gave nothing need not wait long for the others).
+wait_limit() { if [ -n "${WAIT_CAP:-}" ] && [ "$1" -gt "$WAIT_CAP" ]; then echo "$WAIT_CAP"; else echo "$1"; fi; }
+
+# complete_pdf FILE: whether FILE is a whole PDF (Ghostscript writes the
+# cross-reference table last).
+complete_pdf() { pdfinfo "$1" >/dev/null 2>&1; }
+
+# wait_for_pdfs COUNT [SECONDS]: waits until the last job has added COUNT
+# complete PDF files (Wine gives the monitor no handle of the Ghostscript
+# it starts, so the file may come after the job). Returns non-zero when the
+# time (120 s by default) runs out.
+wait_for_pdfs() {
+  local count=$1 deadline=$((SECONDS + $(wait_limit "${2:-120}"))) name done
+  while :; do
+    done=0
+    while IFS= read -r name; do
+      [ -n "$name" ] && complete_pdf "$(OUTPUT_DIR)/$name" && done=$((done + 1))
+    done < <(new_outputs .pdf)
+    [ "$done" -ge "$count" ] && return 0
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+# wait_for_output SUFFIX [SECONDS]: waits until the last job has added a
+# file with that suffix. Returns non-zero when the time runs out.
+wait_for_output() {
+  local deadline=$((SECONDS + $(wait_limit "${2:-60}")))
+  until [ -n "$(new_outputs "$1")" ]; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
