@@ -1,0 +1,54 @@
+# (ii) A first install by setup.exe on Windows XP, with the prefix's
+# wineserver already running, against the sum of the waits the program
+# prescribes on the path it took (the console trace and the setup log show
+# which): the time setup.exe spends beyond sleeping.
+
+# prescribed_waits_ms TRACE LOG BOXES: the sum of the Sleep calls of the
+# install path those files show, or nothing when the path held a spooler
+# restart (its waits depend on the service and are not counted here).
+prescribed_waits_ms() {
+  local trace=$1 log=$2 boxes=$3 total=0
+  # The silent uninstall before an install logs its deletions.
+  grep -q '^DeletePrinterDriver\|^DeleteMonitor' "$log" && return 0
+  # Windows 9x without the system's PostScript driver: help page, then 5 s.
+  grep -q 'Apple' "$boxes" && total=$((total + 5000))
+  # NT family: the spooler is given 3 s before the monitor is added.
+  grep -q 'Initializing Spooler' "$trace" && total=$((total + 3000))
+  # A refused AddMonitor waits 1 s more; every path waits 1 s after it.
+  grep -q '^AddMonitor: ' "$log" && total=$((total + 1000))
+  total=$((total + 1000))
+  # 9x: 1 s after naming the driver folder; a refused driver 1 s.
+  grep -q 'Driver directory: ' "$trace" && total=$((total + 1000))
+  grep -q '^AddPrinterDriver: ' "$log" && total=$((total + 1000))
+  echo "$total"
+}
+
+# measure_install: runs the first install, timed; adds a table row. Sets
+# INSTALL_OK when setup.exe reached its end.
+measure_install() {
+  local boxes="$CASE/bench-boxes.txt" trace="$CASE/bench-trace.txt" log="$CASE/bench-log.txt"
+  rm -f "$C/boxes.txt" "$C/boxes.txt.stop"
+  wine "$W32/boxwatch.exe" 'C:\boxes.txt' 120 >/dev/null 2>&1 &
+  local watcher=$! start end
+  sleep 1
+  start=$(now_ms)
+  (cd "$C/tavrin" && timeout 120 wine 'C:\tavrin\setup.exe' >"$trace" 2>/dev/null) || true
+  end=$(now_ms)
+  touch "$C/boxes.txt.stop"
+  wait "$watcher" || true
+  cp "$C/boxes.txt" "$boxes" 2>/dev/null || : >"$boxes"
+  tr -d '\r' <"$C/tavrin/res/drivedir/setup.log" 2>/dev/null | cut -c16- >"$log" || : >"$log"
+  INSTALL_OK=0
+  grep -q 'Completing printer setup' "$trace" && INSTALL_OK=1
+  local wall=$((end - start)) waits
+  waits=$(prescribed_waits_ms "$trace" "$log" "$boxes")
+  if [ "$INSTALL_OK" != 1 ] || [ -z "$waits" ]; then
+    row "first install (XP), wall vs prescribed waits" "${wall} ms" "-" "-" 1.10 \
+      "not measured: the install did not take the first-install path (see $trace)"
+    return
+  fi
+  local r
+  r=$(ratio "$wall" "$waits")
+  row "first install (XP), wall vs prescribed waits" "${wall} ms" "${waits} ms" "$r" 1.10 \
+    "$(verdict "$r" 1.10)"
+}

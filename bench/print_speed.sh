@@ -1,0 +1,70 @@
+# (i) A 50-page document printed to PDF through the spooler and the port
+# monitor, against Ghostscript run directly on the same PostScript.
+#
+# The driver's PostScript is captured once (the job printed to a file, as
+# "Print to file" does). Then, side by side and RUNS times each, the same
+# PostScript is sent through the spooler and the monitor as a RAW job
+# (printdoc.exe start to complete PDF) and given to gs with the port's
+# response file. The whole GDI job (driver included) is timed once, for
+# information.
+
+# time_to_pdf DOCUMENT [printdoc OPTIONS]: sets ELAPSED_MS to the
+# milliseconds from the job's start to its complete PDF; empty when no PDF
+# came.
+time_to_pdf() {
+  local start
+  ELAPSED_MS=
+  start=$(now_ms)
+  print_job "$@"
+  [ "$JOB_STATUS" -eq 0 ] && wait_for_pdfs 1 600 || return 0
+  ELAPSED_MS=$(( $(now_ms) - start ))
+}
+
+# time_gs_direct PS: sets ELAPSED_MS to the milliseconds of gs with the
+# port's response file on PS; empty when it made no PDF.
+time_gs_direct() {
+  local start end
+  ELAPSED_MS=
+  start=$(now_ms)
+  gs "@$C/tavrin/res/pdfwrite.rsp" -sOutputFile="$CASE/direct.pdf" -c save pop -f - <"$1" \
+    >/dev/null 2>&1 || true
+  end=$(now_ms)
+  complete_pdf "$CASE/direct.pdf" && ELAPSED_MS=$((end - start))
+  rm -f "$CASE/direct.pdf"
+}
+
+measure_print() {
+  local runs=${RUNS:-3} spooled=() direct=() i
+  print_job "Bench capture" --pages 50 --output 'C:\bench-job.ps'
+  if [ "$JOB_STATUS" -ne 0 ] || [ ! -s "$C/bench-job.ps" ]; then
+    row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 "capture failed: $(cat "$JOB_OUT")"
+    return
+  fi
+  time_to_pdf "Bench GDI" --pages 50
+  GDI_MS=${ELAPSED_MS:--}
+  for i in $(seq "$runs"); do
+    time_to_pdf "Bench raw $i" --raw 'C:\bench-job.ps'
+    [ -n "$ELAPSED_MS" ] || {
+      row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 "no PDF from the monitor"
+      return
+    }
+    [ "$(last_pdf_pages)" = 50 ] || {
+      row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 \
+        "the monitor's PDF has $(last_pdf_pages) pages, not 50"
+      return
+    }
+    spooled+=("$ELAPSED_MS")
+    time_gs_direct "$C/bench-job.ps"
+    [ -n "$ELAPSED_MS" ] || {
+      row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 "gs made no PDF of the capture"
+      return
+    }
+    direct+=("$ELAPSED_MS")
+  done
+  local s d r
+  s=$(median "${spooled[@]}")
+  d=$(median "${direct[@]}")
+  r=$(ratio "$s" "$d")
+  row "50-page print ($(( $(stat -c %s "$C/bench-job.ps") / 1024 )) KB PostScript), spooler + monitor vs gs" \
+    "${s} ms" "${d} ms" "$r" 1.10 "$(verdict "$r" 1.10); median of $runs; whole GDI job ${GDI_MS} ms"
+}

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The benchmarks, each ratio measured side by side in one run on Wine
+# posing as Windows XP, printed as a table and appended to README.md under
+# "## Benchmarks" with the machine they ran on:
+#
+#   install  a first install's wall time vs the waits it prescribes (<= 1.10)
+#   print    a 50-page document through the spooler and the port monitor
+#            vs Ghostscript directly on the same PostScript (<= 1.10)
+#   memory   the printing process's peak memory, 50 MB job vs 1 MB job (<= 1.10)
+#
+# Usage: bench/run.sh [install] [print] [memory]   (all three by default)
+# Needs the win32 preset built (scripts/build.sh, or scripts/demo.sh).
+# BENCH_NO_README=1 leaves README.md alone; RUNS=N repeats the print pair.
+set -euo pipefail
+BENCH=$(cd "$(dirname "$0")" && pwd)
+source "$BENCH/../tests/wine/lib.sh"
+WORK="$TOP/build/bench"
+WANT=" ${*:-install print memory} "
+for part in $WANT; do
+  case $part in install|print|memory) ;; *) echo "bench: unknown part '$part'" >&2; exit 2 ;; esac
+done
+new_case bench winxp
+source "$TOP/tests/wine/printlib.sh"
+for f in common install_wait print_speed job_memory; do source "$BENCH/$f.sh"; done
+
+echo "| measurement | measured | reference | ratio | target | result |"
+echo "|---|---|---|---|---|---|"
+# The install comes first in any case: the other two print through it.
+measure_install
+if [ "$INSTALL_OK" = 1 ] && [[ $WANT == *" print "* || $WANT == *" memory "* ]]; then
+  enable_printer
+  # Only a job path that turns a job into its PDF is worth timing.
+  print_job "Bench probe" --pages 1
+  if wait_for_pdfs 1 60 &&
+     pdftotext "$(OUTPUT_DIR)/$(new_outputs .pdf | head -1)" - 2>/dev/null | grep -qx 'Tavrin sample document'; then
+    [[ $WANT == *" print "* ]] && measure_print
+    [[ $WANT == *" memory "* ]] && measure_memory
+  else
+    [[ $WANT == *" print "* ]] && row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 \
+      "not run: the port monitor made no PDF of a test job with its text"
+    [[ $WANT == *" memory "* ]] && row "peak memory, 50 MB job vs 1 MB job" "-" "-" "-" 1.10 \
+      "not run: the port monitor made no PDF of a test job with its text"
+  fi
+fi
+[[ $WANT == *" install "* ]] || ROWS=("${ROWS[@]:1}")
+
+machine() {
+  local cpu mem
+  cpu=$(awk -F': ' '/^model name/ {print $2; exit}' /proc/cpuinfo)
+  mem=$(awk '/^MemTotal:/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo)
+  echo "$(nproc) CPUs ($cpu), $mem memory, $(wine --version), Ghostscript $(gs --version)"
+}
+# The dated block with the machine and the rows, placed at the end of the
+# "## Benchmarks" section (made at the end of README.md when missing).
+if [ "${BENCH_NO_README:-0}" != 1 ]; then
+  readme="$TOP/README.md"
+  block="$CASE/readme-block.md"
+  {
+    echo
+    echo "### $(date -u '+%Y-%m-%d %H:%M') UTC: $(machine)"
+    echo
+    echo "| measurement | measured | reference | ratio | target | result |"
+    echo "|---|---|---|---|---|---|"
+    printf '%s\n' "${ROWS[@]}"
+  } >"$block"
+  if ! grep -qx '## Benchmarks' "$readme"; then
+    printf '\n## Benchmarks\n\n`bench/run.sh` (after the win32 build) measures on Wine posing as Windows XP, each ratio side by side in one run, and appends its table here.\n' >>"$readme"
+  fi
+  awk -v block="$block" '
+    function put() { while ((getline line < block) > 0) print line; done = 1 }
+    /^## / { if (in_section && !done) { put(); print "" } in_section = ($0 == "## Benchmarks") }
+    { print }
+    END { if (!done) put() }
+  ' "$readme" >"$readme.tmp" && mv "$readme.tmp" "$readme"
+  echo "appended to $readme"
+fi
+cleanup
+[ "${BENCH_KEEP:-0}" = 1 ] || rm -rf "$CASE/prefix"
