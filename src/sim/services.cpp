@@ -15,12 +15,6 @@ namespace sim {
 
 namespace {
 
-constexpr DWORD kInvalidServiceControl = 1052;  // ERROR_INVALID_SERVICE_CONTROL
-constexpr DWORD kDatabaseDoesNotExist = 1065;   // ERROR_DATABASE_DOES_NOT_EXIST
-constexpr DWORD kNullRefPointer = 1780;         // RPC_X_NULL_REF_POINTER
-constexpr DWORD kServiceInteractive = 0x100;    // SERVICE_INTERACTIVE_PROCESS
-constexpr DWORD kAcceptShutdown = 0x4;          // SERVICE_ACCEPT_SHUTDOWN
-
 const char kSpoolerName[] = "Spooler";
 
 // What a user without administrative rights may ask of the service control
@@ -78,10 +72,10 @@ void BeginTransition(Services::Impl& s, DWORD pending_state, DWORD ms) {
 // The status record of the service as a query reports it now.
 SERVICE_STATUS StatusOf(Services::Impl& s) {
   SERVICE_STATUS status{};
-  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS | kServiceInteractive;
+  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
   status.dwCurrentState = s.state;
   status.dwControlsAccepted =
-      s.state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | kAcceptShutdown : 0;
+      s.state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
   if (s.state == SERVICE_STOP_PENDING || s.state == SERVICE_START_PENDING) {
     status.dwCheckPoint = ++s.check_point;
     status.dwWaitHint = static_cast<DWORD>(s.pending_until - M().now_ms);
@@ -210,7 +204,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
   } else if (lpMachineName && *lpMachineName) {
     error = RPC_S_SERVER_UNAVAILABLE;  // no other computer is reachable
   } else if (lpDatabaseName && !sim::EqualNoCase(lpDatabaseName, "ServicesActive")) {
-    error = sim::kDatabaseDoesNotExist;
+    error = ERROR_DATABASE_DOES_NOT_EXIST;
   } else if (!M().administrator && (access & ~sim::kUserManagerRights) != 0) {
     error = ERROR_ACCESS_DENIED;
   }
@@ -230,7 +224,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD 
   if (!sim::Find(s, hSCManager, true)) {
     error = ERROR_INVALID_HANDLE;
   } else if (!lpServiceName) {
-    error = sim::kNullRefPointer;
+    error = RPC_X_NULL_REF_POINTER;
   } else if (!sim::EqualNoCase(lpServiceName, sim::kSpoolerName)) {
     error = ERROR_SERVICE_DOES_NOT_EXIST;
   } else if (!M().administrator && (access & ~sim::kUserServiceRights) != 0) {
@@ -266,7 +260,7 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
   } else if (right == 0) {
     error = ERROR_INVALID_PARAMETER;
   } else if (!lpServiceStatus) {
-    error = sim::kNullRefPointer;
+    error = RPC_X_NULL_REF_POINTER;
   } else {
     error = sim::CheckService(s, hService, right);
   }
@@ -281,7 +275,7 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
     } else if (dwControl == SERVICE_CONTROL_STOP) {
       sim::BeginTransition(s, SERVICE_STOP_PENDING, s.stop_time);
     } else if (dwControl != SERVICE_CONTROL_INTERROGATE) {
-      error = sim::kInvalidServiceControl;  // the spooler takes neither pause nor own controls
+      error = ERROR_INVALID_SERVICE_CONTROL;  // the spooler takes neither pause nor own controls
     }
   }
   if (report) *lpServiceStatus = sim::StatusOf(s);
@@ -325,7 +319,7 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceSta
   if (!sim::Find(s, hService, false)) {
     error = ERROR_INVALID_HANDLE;
   } else if (!lpServiceStatus) {
-    error = sim::kNullRefPointer;
+    error = RPC_X_NULL_REF_POINTER;
   } else {
     error = sim::CheckService(s, hService, SERVICE_QUERY_STATUS);
   }

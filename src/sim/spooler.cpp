@@ -23,12 +23,6 @@ namespace sim {
 
 namespace {
 
-constexpr DWORD kNullRefPointer = 1780;     // RPC_X_NULL_REF_POINTER
-constexpr DWORD kInvalidUserBuffer = 1784;  // ERROR_INVALID_USER_BUFFER
-constexpr DWORD kInvalidDatatype = 1804;    // ERROR_INVALID_DATATYPE
-constexpr DWORD kPrinterDeleted = 1905;     // ERROR_PRINTER_DELETED
-constexpr DWORD kEnumIcon8 = 0x00040000;    // PRINTER_ENUM_ICON8
-
 const char kLocalPort[] = "Local Port";
 const std::string kPrint = "SYSTEM\\CurrentControlSet\\Control\\Print";
 const std::string kMonitors = kPrint + "\\Monitors";
@@ -435,7 +429,7 @@ DWORD Pack(size_t count, Fill fill, LPBYTE buffer, DWORD size, LPDWORD needed, L
   if (needed) *needed = total;
   if (returned) *returned = 0;
   if (size < total) return ERROR_INSUFFICIENT_BUFFER;
-  if (!buffer && size) return kInvalidUserBuffer;
+  if (!buffer && size) return ERROR_INVALID_USER_BUFFER;
   StringPool pool(buffer, size);
   for (size_t i = 0; i < count; ++i) {
     Record record{};
@@ -448,7 +442,7 @@ DWORD Pack(size_t count, Fill fill, LPBYTE buffer, DWORD size, LPDWORD needed, L
 
 // The NT family refuses null output counters; the 9x family does without them.
 DWORD CheckCounters(LPDWORD needed, LPDWORD returned) {
-  if (IsNT() && (!needed || !returned)) return kNullRefPointer;
+  if (IsNT() && (!needed || !returned)) return RPC_X_NULL_REF_POINTER;
   return 0;
 }
 
@@ -624,7 +618,7 @@ DWORD CheckNewPrinter(const Spooler::Impl& s, const PRINTER_INFO_2A& pi) {
   if (Empty(pi.pPrintProcessor) || !FindSubKey(processors, pi.pPrintProcessor)) {
     return ERROR_UNKNOWN_PRINTPROCESSOR;
   }
-  if (pi.pDatatype && !KnownDatatype(pi.pDatatype)) return kInvalidDatatype;
+  if (pi.pDatatype && !KnownDatatype(pi.pDatatype)) return ERROR_INVALID_DATATYPE;
   return 0;
 }
 
@@ -942,14 +936,14 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
   } else if (!(env = sim::FindEnvironment(pEnvironment))) {
     error = ERROR_INVALID_ENVIRONMENT;
   } else if (!pcbNeeded && sim::IsNT()) {
-    error = sim::kNullRefPointer;
+    error = RPC_X_NULL_REF_POINTER;
   } else {
     DWORD needed = static_cast<DWORD>(env->dir.size() + 1);
     if (pcbNeeded) *pcbNeeded = needed;
     if (cbBuf < needed) {
       error = ERROR_INSUFFICIENT_BUFFER;
     } else if (!pDriverDirectory) {
-      error = sim::kInvalidUserBuffer;
+      error = ERROR_INVALID_USER_BUFFER;
     } else {
       std::memcpy(pDriverDirectory, env->dir.c_str(), needed);
     }
@@ -1134,7 +1128,7 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
              (sim::IsNT() && !(h->access & (PRINTER_ACCESS_ADMINISTER | DELETE | GENERIC_ALL)))) {
     error = ERROR_ACCESS_DENIED;
   } else if (h->deleted || !sim::FindSubKey(sim::kPrinters, h->printer)) {
-    error = sim::kPrinterDeleted;
+    error = ERROR_PRINTER_DELETED;
   } else {
     sim::Reg().DeleteTree(HKEY_LOCAL_MACHINE, sim::PrinterKey(h->printer));
     h->deleted = true;
@@ -1173,7 +1167,7 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
     error = sim::Pack<PRINTER_INFO_1A>(
         printers.size(),
         [&](size_t i, PRINTER_INFO_1A& r, sim::StringPool& pool) {
-          r.Flags = sim::kEnumIcon8;
+          r.Flags = PRINTER_ENUM_ICON8;
           r.pDescription =
               pool.Add(printers[i] + "," + value(i, "Printer Driver") + "," + value(i, "Location"));
           r.pName = pool.Add(printers[i]);
