@@ -59,20 +59,12 @@ void RegKey::Close() {
   }
 }
 
-LONG DeleteRegSubKey(HKEY root, const char* parent, const char* name) {
-  HKEY key = nullptr;
-  LONG rc = RegOpenKeyExA(root, parent, 0, KEY_ALL_ACCESS, &key);
-  if (rc != ERROR_SUCCESS) return rc;
-  rc = RegDeleteKeyA(key, name);
-  RegCloseKey(key);
-  return rc;
+void DeleteRegSubKey(HKEY root, const char* parent, const char* name) {
+  RegKey key;
+  if (key.Open(root, parent)) key.DeleteSubKey(name);
 }
 
-LONG DeleteRegSubTree(HKEY root, const char* parent, const char* name) {
-  HKEY key = nullptr;
-  LONG rc = RegOpenKeyExA(root, parent, 0, KEY_ALL_ACCESS, &key);
-  if (rc != ERROR_SUCCESS) return rc;
-  rc = static_cast<LONG>(SHDeleteKeyA(key, name));
-  RegCloseKey(key);
-  return rc;
+void DeleteRegSubTree(HKEY root, const char* parent, const char* name) {
+  RegKey key;
+  if (key.Open(root, parent)) key.DeleteSubTree(name);
 }

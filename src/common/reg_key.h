@@ -44,9 +44,9 @@ class RegKey {
 };
 
 // Opens root\parent with KEY_ALL_ACCESS and deletes its subkey with
-// RegDeleteKeyA. Returns the deletion's result, or the open's error when the
-// parent did not open (then nothing is deleted).
-LONG DeleteRegSubKey(HKEY root, const char* parent, const char* name);
+// RegDeleteKeyA; nothing is deleted when the parent does not open. The
+// result is not reported: every caller goes on whatever it is.
+void DeleteRegSubKey(HKEY root, const char* parent, const char* name);
 
 // The same with SHDeleteKeyA, which removes the subkey's whole subtree.
-LONG DeleteRegSubTree(HKEY root, const char* parent, const char* name);
+void DeleteRegSubTree(HKEY root, const char* parent, const char* name);
