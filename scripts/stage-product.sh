@@ -81,28 +81,41 @@ copy_text() { sed -e 's/\r$//' -e 's/$/\r/' "$1" > "$2"; chmod 644 "$2"; }
 # Copies a file byte for byte.
 copy_binary() { cp "$1" "$2"; chmod 644 "$2"; }
 
-# Writes the Ghostscript stand-in: Wine runs a file with a "#!" line as a Unix
-# program, with the arguments split by the Windows rules. It turns the
-# Windows paths of the response file and the output file into Unix paths and
-# runs the host's gs.
-write_gs_standin() {
-  cat > "$1" <<'EOF'
+# Writes the host side of the Ghostscript stand-in to FILE: a Unix script
+# that runs the host's gs with the same arguments, the Windows paths of
+# "@file" and "-sOutputFile=" turned into Unix paths. Wine runs a file with a
+# "#!" line as a Unix program, with the arguments split by the Windows rules.
+#
+# Usage: write_gs_host_script FILE relay|direct
+# relay: the script is run by gsrelay.exe. Its standard input and output are
+# Wine's loopback sockets, which Unix programs get non-blocking, and it ends
+# its output with the exit code, which gsrelay.exe cannot see otherwise.
+# direct: the script is itself "Command".
+write_gs_host_script() {
+  {
+    cat <<'EOF'
 #!/bin/sh
-# Stand-in for Ghostscript's gswin32c.exe when Tavrin runs under Wine: runs
-# the host's gs with the same arguments, the Windows paths of "@file" and
-# "-sOutputFile=" turned into Unix paths.
+# Runs the host's Ghostscript for Tavrin under Wine with the arguments of
+# gswin32c.exe, the Windows paths of "@file" and "-sOutputFile=" turned into
+# Unix paths.
 
 # Prints the Unix path of a Windows path (C:\dir\file); other text as it is.
+# The drive's link in the prefix gives it at once; winepath (a Wine process,
+# so slow to start) is asked only when that path's folder does not exist,
+# for instance when the case of a name differs.
 unix_path() {
   case "$1" in
     [A-Za-z]:\\*|[A-Za-z]:/*)
-      if p=$(winepath -u "$1" 2>/dev/null) && [ -n "$p" ]; then
-        printf '%s' "$p"
-        return
-      fi
       drive=$(printf '%s' "$1" | cut -c1 | tr 'A-Z' 'a-z')
       rest=$(printf '%s' "$1" | cut -c3- | tr '\\' '/')
-      printf '%s' "${WINEPREFIX:-$HOME/.wine}/dosdevices/$drive:$rest"
+      p="${WINEPREFIX:-$HOME/.wine}/dosdevices/$drive:$rest"
+      if [ -d "$(dirname "$p")" ]; then
+        printf '%s' "$p"
+      elif p=$(winepath -u "$1" 2>/dev/null) && [ -n "$p" ]; then
+        printf '%s' "$p"
+      else
+        printf '%s' "$1"
+      fi
       ;;
     *) printf '%s' "$1" ;;
   esac
@@ -119,8 +132,25 @@ while [ "$n" -gt 0 ]; do
   esac
   set -- "$@" "$arg"
 done
-exec gs "$@"
 EOF
+    if [ "$2" = relay ]; then
+      cat <<'EOF'
+# Standard input and output are sockets that Wine made non-blocking; the
+# flag belongs to the socket, so it is cleared here for good. Ghostscript
+# reads "-" a byte at a time, which costs less from a pipe than from a
+# socket: cat makes it a pipe, as gswin32c.exe has on Windows.
+perl -MFcntl -e 'for my $fd (0, 1) {
+  open(my $h, "+<&=", $fd) or next;
+  my $flags = fcntl($h, F_GETFL, 0) or next;
+  fcntl($h, F_SETFL, $flags & ~O_NONBLOCK);
+}'
+cat | gs "$@"
+printf '\ngsrelay-exit-code %d\n' "$?"
+EOF
+    else
+      printf 'exec gs "$@"\n'
+    fi
+  } > "$1"
   chmod 755 "$1"
 }
 
@@ -142,7 +172,15 @@ else
   printf 'Placeholder for the font file of the PostScript driver (staged for Wine).\r\n' \
     > "$stage/res/drivedir/pscript.ntf"
   chmod 644 "$stage/res/drivedir/Pscript.hlp" "$stage/res/drivedir/pscript.ntf"
-  write_gs_standin "$stage/res/convert/gswin32c.exe"
+  # gswin32c.exe is gsrelay.exe, a Windows program that gives the host's gs
+  # the job as it arrives. TAVRIN_GS_STANDIN=script makes the Unix script
+  # gswin32c.exe itself: a "Command" that is no Windows program.
+  if [ "${TAVRIN_GS_STANDIN:-relay}" = script ]; then
+    write_gs_host_script "$stage/res/convert/gswin32c.exe" direct
+  else
+    copy_binary "$win32/gsrelay.exe" "$stage/res/convert/gswin32c.exe"
+    write_gs_host_script "$stage/res/convert/gswin32c.sh" relay
+  fi
   system_source="Wine stand-ins ($wineps, host gs)"
 fi
 

@@ -4,8 +4,14 @@
 # files; a name a file cannot carry gives a PDF with a safe name; PostScript
 # that Ghostscript rejects gives no PDF, keeps the PostScript and logs why;
 # a job of 50 MB goes through without the monitor's memory growing with it.
+#
+# With TAVRIN_GS_STANDIN=script the staged gswin32c.exe is a Unix script,
+# which Wine gives neither a pipe nor a process handle: the monitor's way
+# for a "Command" that is no Windows program. The memory part is skipped
+# then (the job is not streamed on that way).
 source "$(dirname "$0")/lib.sh"
-new_case printing "${1:?usage: printing.sh win98|nt40|win2k|winxp}"
+STANDIN=${TAVRIN_GS_STANDIN:-relay}
+new_case "printing-$STANDIN" "${1:?usage: printing.sh win98|nt40|win2k|winxp}"
 source "$(dirname "$0")/printlib.sh"
 OUT=$(OUTPUT_DIR)
 
@@ -68,27 +74,29 @@ check "unsafe name: the letters kept in order" grep -qx 'a.*b.*c.*d.*e.*f.*g.*h.
 [ -n "$SAFE" ] && check "unsafe name: the file is the job" has_line <(pdf_text "$OUT/$SAFE") "Tavrin sample document"
 
 # (e) A small and a large RAW job of text: the same peak memory.
-python3 "$TOP/tests/wine/make_text_ps.py" 1 "$C/small.ps" >"$CASE/small.pages"
-python3 "$TOP/tests/wine/make_text_ps.py" 50 "$C/large.ps" >"$CASE/large.pages"
-print_job "Small job" --raw 'C:\small.ps'
-SMALL_KB=$PEAK_KB
-check "1 MB job: printdoc succeeded" test "$JOB_STATUS" -eq 0
-check "1 MB job: a PDF appeared" wait_for_pdfs 1 300
-check "1 MB job: every page" test "$(pdf_pages "$OUT/Small job.pdf")" = "$(cat "$CASE/small.pages")"
-print_job "Large job" --raw 'C:\large.ps'
-LARGE_KB=$PEAK_KB
-echo "peak resident size of the printing process: 1 MB job $SMALL_KB kB, 50 MB job $LARGE_KB kB" |
-  tee "$CASE/memory.txt"
-check "50 MB job: printdoc succeeded" test "$JOB_STATUS" -eq 0
-check "50 MB job: a PDF appeared" wait_for_pdfs 1 900
-check "50 MB job: every page" test "$(pdf_pages "$OUT/Large job.pdf")" = "$(cat "$CASE/large.pages")"
-check "50 MB job: the last page's text" has_line <(pdftotext -f "$(cat "$CASE/large.pages")" \
-  -l "$(cat "$CASE/large.pages")" "$OUT/Large job.pdf" - 2>/dev/null) \
-  "Page $(cat "$CASE/large.pages") line 64: the quick brown fox jumps over the lazy dog"
-# Within 10% of the small job's peak, plus 4 MB for what Wine itself keeps.
-check "50 MB job: peak memory within 10% (+4 MB) of the 1 MB job's" \
-  test "$SMALL_KB" -gt 0 -a $((LARGE_KB * 10)) -le $((SMALL_KB * 11 + 40960))
-rm -f "$C/small.ps" "$C/large.ps"
+if [ "$STANDIN" = relay ]; then
+  python3 "$TOP/tests/wine/make_text_ps.py" 1 "$C/small.ps" >"$CASE/small.pages"
+  python3 "$TOP/tests/wine/make_text_ps.py" 50 "$C/large.ps" >"$CASE/large.pages"
+  print_job "Small job" --raw 'C:\small.ps'
+  SMALL_KB=$PEAK_KB
+  check "1 MB job: printdoc succeeded" test "$JOB_STATUS" -eq 0
+  check "1 MB job: a PDF appeared" wait_for_pdfs 1 300
+  check "1 MB job: every page" test "$(pdf_pages "$OUT/Small job.pdf")" = "$(cat "$CASE/small.pages")"
+  print_job "Large job" --raw 'C:\large.ps'
+  LARGE_KB=$PEAK_KB
+  echo "peak resident size of the printing process: 1 MB job $SMALL_KB kB, 50 MB job $LARGE_KB kB" |
+    tee "$CASE/memory.txt"
+  check "50 MB job: printdoc succeeded" test "$JOB_STATUS" -eq 0
+  check "50 MB job: a PDF appeared" wait_for_pdfs 1 900
+  check "50 MB job: every page" test "$(pdf_pages "$OUT/Large job.pdf")" = "$(cat "$CASE/large.pages")"
+  check "50 MB job: the last page's text" has_line <(pdftotext -f "$(cat "$CASE/large.pages")" \
+    -l "$(cat "$CASE/large.pages")" "$OUT/Large job.pdf" - 2>/dev/null) \
+    "Page $(cat "$CASE/large.pages") line 64: the quick brown fox jumps over the lazy dog"
+  # Within 10% of the small job's peak, plus 4 MB for what Wine itself keeps.
+  check "50 MB job: peak memory within 10% (+4 MB) of the 1 MB job's" \
+    test "$SMALL_KB" -gt 0 -a $((LARGE_KB * 10)) -le $((SMALL_KB * 11 + 40960))
+  rm -f "$C/small.ps" "$C/large.ps"
+fi
 
 # (d) PostScript that Ghostscript rejects, with the monitor's log file on.
 set_port_value LogFileUse REG_DWORD 1
