@@ -10,7 +10,8 @@
 #
 # Usage: bench/run.sh [install] [print] [memory]   (all three by default)
 # Needs the win32 preset built (scripts/build.sh, or scripts/demo.sh).
-# BENCH_NO_README=1 leaves README.md alone; RUNS=N repeats the print pair.
+# BENCH_NO_README=1 leaves README.md alone; RUNS=N repeats the print pair;
+# INSTALL_RUNS=N the first install (each in a fresh prefix).
 set -euo pipefail
 BENCH=$(cd "$(dirname "$0")" && pwd)
 source "$BENCH/../tests/wine/lib.sh"
@@ -19,14 +20,14 @@ WANT=" ${*:-install print memory} "
 for part in $WANT; do
   case $part in install|print|memory) ;; *) echo "bench: unknown part '$part'" >&2; exit 2 ;; esac
 done
-new_case bench winxp
-source "$TOP/tests/wine/printlib.sh"
 for f in common install_wait print_speed job_memory; do source "$BENCH/$f.sh"; done
 
 echo "| measurement | measured | reference | ratio | target | result |"
 echo "|---|---|---|---|---|---|"
-# The install comes first in any case: the other two print through it.
+# The install comes first in any case: the other two print through the
+# last install's prefix.
 measure_install
+source "$TOP/tests/wine/printlib.sh"
 if [ "$INSTALL_OK" = 1 ] && [[ $WANT == *" print "* || $WANT == *" memory "* ]]; then
   enable_printer
   # Only a job path that turns a job into its PDF is worth timing.
