@@ -289,8 +289,9 @@ BOOL PrintJob::Finish() {
   log_->Failure("job %lu failed: %s; command line %s; %s", job_id_, reason.c_str(),
                 command_line_.c_str(), kept.c_str());
   log_->Debug("EndDocPort job %lu, %lu bytes, error %lu", job_id_, bytes_taken_, error);
-  // The data is safe in the copy: the job leaves the queue either way, so
-  // that it does not hold the jobs after it.
+  // The data is safe in the copy: the job is marked failed and then leaves
+  // the queue, so that it does not hold the jobs after it.
+  ReportJobFailed(printer_handle_, job_id_, "Not converted to PDF: " + reason);
   ReportJobSent(printer_handle_, job_id_);
   if (!config_.print_error) return TRUE;
   ReportPortStatus(port_, "TAVRIN: \"" + document_ + "\" was not converted: " + reason);

@@ -28,6 +28,31 @@ void ReportJobSent(HANDLE printer, DWORD job_id) {
     Trace("SetJob %lu failed: %lu", job_id, GetLastError());
 }
 
+void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text) {
+  if (!printer) return;
+  DWORD needed = 0;
+  GetJobA(printer, job_id, 1, nullptr, 0, &needed);
+  if (needed < sizeof(JOB_INFO_1A)) {
+    Trace("GetJob %lu failed: %lu", job_id, GetLastError());
+    return;
+  }
+  std::vector<BYTE> record(needed);
+  if (!GetJobA(printer, job_id, 1, record.data(), needed, &needed)) {
+    Trace("GetJob %lu failed: %lu", job_id, GetLastError());
+    return;
+  }
+  std::vector<char> status(text.begin(), text.end());
+  status.push_back('\0');
+  JOB_INFO_1A* info = reinterpret_cast<JOB_INFO_1A*>(record.data());
+  info->pStatus = status.data();
+  info->Status |= JOB_STATUS_ERROR;
+  info->Position = JOB_POSITION_UNSPECIFIED;
+  // Parameters only: Windows 9x ignores them in a call that also carries
+  // a command.
+  if (!SetJobA(printer, job_id, 1, record.data(), 0))
+    Trace("SetJob %lu (status) failed: %lu", job_id, GetLastError());
+}
+
 void ReportPortStatus(const std::string& port, const std::string& text) {
   SetPortAFn set_port = SetPortFunction();
   if (!set_port) return;

@@ -10,6 +10,11 @@
 // printer) nothing is sent.
 void ReportJobSent(HANDLE printer, DWORD job_id);
 
+// Marks job `job_id` as failed: the error flag and `text` as its status,
+// for the queue and whoever watches it; the job stays where it is. Without
+// a printer handle nothing is sent.
+void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text);
+
 // Shows `text` as the port's status, as a warning: the queue shows it,
 // and the spooler goes on sending jobs (an error status would hold every
 // later job until cleared). An empty text clears the status. Where the
