@@ -118,4 +118,31 @@ tr -d '\r' <"$C/tavrin/monitor.log" >"$CASE/monitor.log" 2>/dev/null || : >"$CAS
 check "rejected job: the log gives Ghostscript's reason" \
   grep -Eqi 'this_is_no_operator|/undefined|exit code:? *[1-9]' "$CASE/monitor.log"
 
+# (f) A "Command" that cannot be started, and one that ends well but leaves
+# no PDF (the recorder, which reads nothing and writes nothing): each job
+# keeps its PostScript, gives no PDF and says why in the log.
+printf '%%!PS-Adobe-3.0\n/Helvetica findfont 12 scalefont setfont\n72 720 moveto\n(kept) show\nshowpage\n' \
+  >"$CASE/good.ps"
+cp "$CASE/good.ps" "$C/good.ps"
+# failed_job DOCUMENT LABEL PATTERN: prints good.ps as DOCUMENT and checks
+# that it failed, with PATTERN as the logged reason.
+failed_job() {
+  print_job "$1" --raw 'C:\good.ps'
+  check "$2: printdoc handed it over" test "$JOB_STATUS" -eq 0
+  check "$2: the PostScript kept" wait_for_output .ps 60
+  check "$2: no PDF" test -z "$(new_outputs .pdf)"
+  check "$2: the kept file is the job's PostScript" cmp "$CASE/good.ps" "$OUT/$1.ps"
+  tr -d '\r' <"$C/tavrin/monitor.log" >"$CASE/monitor.log" 2>/dev/null || : >"$CASE/monitor.log"
+  check "$2: the log says why" grep -Eq "\"$1\": job [0-9]+ failed: $3" "$CASE/monitor.log"
+}
+COMMAND=$(wine reg query "$PORT_REG_KEY" /v Command 2>/dev/null | tr -d '\r' |
+  awk '$1 == "Command" {sub(/^ *Command +REG_SZ +/, ""); print}')
+set_port_value Command REG_SZ 'C:\tavrin\res\convert\no-such-program.exe'
+failed_job "Unstarted job" "program missing" "the program could not be started \\(error 2\\)"
+cp "$W32/recorder.exe" "$C/recorder.exe"
+set_port_value Command REG_SZ 'C:\recorder.exe'
+failed_job "Empty job" "no output" "the program (left no output file|stopped reading)"
+set_port_value Command REG_SZ "$COMMAND"
+check "the port's Command is back" test -n "$COMMAND"
+
 finish
