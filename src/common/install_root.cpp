@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr char kDefaultRoot[] = "c:\\";
 constexpr DWORD kRootBufferSize = 10000;
 constexpr DWORD kModuleBufferSize = 512;
 
@@ -17,7 +16,7 @@ constexpr DWORD kModuleBufferSize = 512;
 
 std::string InstallRoot() {
   RegKey key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, kProductKey, KEY_READ)) return kDefaultRoot;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kProductKey, KEY_READ)) return kDefaultInstallRoot;
 
   std::vector<char> buffer(kRootBufferSize, '\0');
   DWORD size = kRootBufferSize;
@@ -26,10 +25,10 @@ std::string InstallRoot() {
                              reinterpret_cast<LPBYTE>(buffer.data()), &size);
   // A value that fills the whole buffer has no room for its end: treat it
   // like one that does not fit at all.
-  if (rc != ERROR_SUCCESS || size >= kRootBufferSize) return kDefaultRoot;
+  if (rc != ERROR_SUCCESS || size >= kRootBufferSize) return kDefaultInstallRoot;
 
   std::string root(buffer.data(), strnlen(buffer.data(), size));
-  if (root.empty()) return kDefaultRoot;
+  if (root.empty()) return kDefaultInstallRoot;
   // Every relative path is appended without a separator.
   if (root.back() != '\\') root += '\\';
   return root;

@@ -12,6 +12,8 @@ inline constexpr char kSetupExePath[] = "tavrin\\setup.exe";
 inline constexpr char kIniSection[] = "Parameters";
 inline constexpr char kIniUninstall[] = "Uninstall";
 
-// The product's registry key, which the outer installer writes.
+// The product's registry key, which the outer installer writes, and the
+// install root when it names none.
 inline constexpr char kProductKey[] = "Software\\Tavrin";
 inline constexpr char kProductPathValue[] = "Path";
+inline constexpr char kDefaultInstallRoot[] = "c:\\";

@@ -1,6 +1,8 @@
 // File names and command lines of print jobs.
 #include "monitor/job_naming.h"
 
+#include "common/product_layout.h"
+
 namespace job_naming {
 
 namespace {
@@ -65,7 +67,7 @@ std::wstring NumberedStem(const std::wstring& stem, unsigned n) {
 }
 
 std::string OutputFolder(const std::string& install_root) {
-  std::string root = install_root.empty() ? std::string("c:\\") : install_root;
+  std::string root = install_root.empty() ? std::string(kDefaultInstallRoot) : install_root;
   if (root.back() != '\\') root += '\\';
   return root + "tavrin\\output\\";
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "common/product_layout.h"
 #include "install/monitor_contract.h"
 
 // An ASCII text of the contract widened at compile time.
@@ -26,6 +27,8 @@ constexpr WideText<N> ToWide(const char (&ascii)[N]) {
 inline constexpr auto kMonitorNameW = ToWide(kMonitorName);
 inline constexpr auto kMonitorKeyW = ToWide(kMonitorKey);
 inline constexpr auto kPortsSubKeyW = ToWide(kPortsSubKey);
+inline constexpr auto kProductKeyW = ToWide(kProductKey);
+inline constexpr auto kProductPathValueW = ToWide(kProductPathValue);
 
 // The user-interface library the spooler is pointed to ("MonitorUI"): the
 // one built alongside this monitor library.

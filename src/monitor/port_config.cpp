@@ -55,8 +55,10 @@ LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConf
 
 std::string ReadInstallRoot() {
   std::wstring path;
-  std::unique_ptr<ConfigRegistry> product = MakeSystemRegistry(L"Software\\Tavrin");
-  if (product->StringValue(L"", L"Path", &path) != ERROR_SUCCESS || path.empty()) return "c:\\";
+  std::unique_ptr<ConfigRegistry> product = MakeSystemRegistry(kProductKeyW.c_str());
+  if (product->StringValue(L"", kProductPathValueW.c_str(), &path) != ERROR_SUCCESS ||
+      path.empty())
+    return kDefaultInstallRoot;
   std::string root = Narrow(path);
   if (root.back() != '\\') root += '\\';
   return root;

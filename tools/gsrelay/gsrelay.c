@@ -124,7 +124,7 @@ int main(void) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), copier;
   static char held[65536 + HOLD_BACK];
   DWORD held_size = 0;
-  int got;
+  int got, code;
 
   DWORD length = GetModuleFileNameA(NULL, script, MAX_PATH);
   if (length == 0 || length >= MAX_PATH || !(slash = strrchr(script, '\\')))
@@ -167,9 +167,7 @@ int main(void) {
   closesocket(output[1]);
 
   copier = CreateThread(NULL, 0, copy_input, (LPVOID)(UINT_PTR)input[0], 0, NULL);
-  if (!copier) {
-    shutdown(input[0], SD_SEND);
-  }
+  if (!copier) shutdown(input[0], SD_SEND);
 
   /* Pass the script's output on, holding back what may be the status
    * record until the output ends. */
@@ -182,13 +180,11 @@ int main(void) {
       held_size = HOLD_BACK;
     }
   }
-  {
-    int code = take_status(held, &held_size);
-    write_all(out, held, held_size);
-    if (code == EXIT_NO_STATUS) printf("gsrelay: %s ended without its exit code\n", script);
-    fflush(stdout);
-    /* The input may still be open (the script ended early): do not wait. */
-    ExitProcess((UINT)code);
-  }
-  return 0;
+  code = take_status(held, &held_size);
+  write_all(out, held, held_size);
+  if (code == EXIT_NO_STATUS) printf("gsrelay: %s ended without its exit code\n", script);
+  fflush(stdout);
+  /* The input may still be open (the script ended early): do not wait for
+   * the copying thread. */
+  ExitProcess((UINT)code);
 }
