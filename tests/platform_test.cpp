@@ -1,5 +1,6 @@
 // The platform flags, the Windows 2000 probe and the spooler restart.
 #include "common/platform.h"
+#include "common/platform_profile.h"
 
 #include "common/spooler_restart.h"
 #include "test_support.h"
@@ -27,6 +28,10 @@ TEST_F(PlatformTableTest, EveryPlatformGivesItsFlagsCaseAndProbe) {
       {sim::Platform::FromVersion(0x80000003), false, false, false, false, "Windows NT x86"},
       // NT 3.51: NT, but not version 4.
       {sim::Platform::FromVersion(0x04210003), true, false, false, false, "Windows NT x86"},
+      // 64-bit Windows, the program built for it.
+      {sim::Platform::WinXPx64(), true, true, false, true, "Windows x64"},
+      {sim::Platform::Win7x64(), true, true, false, true, "Windows x64"},
+      {sim::Platform::Win10x64(), true, true, false, true, "Windows x64"},
   };
   for (const PlatformRow& row : rows) {
     Boot(row.platform);
@@ -35,8 +40,9 @@ TEST_F(PlatformTableTest, EveryPlatformGivesItsFlagsCaseAndProbe) {
     EXPECT_EQ(flags.is_winnt, row.is_winnt);
     EXPECT_EQ(flags.is_win4, row.is_win4);
     EXPECT_EQ(flags.Win9xCase(), row.win9x_case);
-    EXPECT_STREQ(flags.SpoolerEnvironment(), row.environment);
+    EXPECT_STREQ(ReadPlatformProfile(flags).environment, row.environment);
     EXPECT_EQ(IsWindows2000OrLater(), row.win2000_or_later);
+    EXPECT_FALSE(RunningUnderWow64());
   }
 }
 

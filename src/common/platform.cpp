@@ -3,11 +3,6 @@
 
 #include <cstring>
 
-#include "common/print_names.h"
-
-const char* PlatformFlags::SpoolerEnvironment() const {
-  return Win9xCase() ? kEnvironment9x : kEnvironmentNT;
-}
 
 PlatformFlags PlatformFlagsFrom(DWORD version) {
   PlatformFlags flags;
@@ -28,4 +23,36 @@ bool IsWindows2000OrLater() {
     if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) return false;
   }
   return info.dwMajorVersion > 4;
+}
+
+namespace {
+
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+
+// A kernel32 export by name, or null where this Windows lacks it.
+template <typename Fn>
+Fn Kernel32Export(const char* name) {
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  if (!kernel32) return nullptr;
+  // Through a plain function pointer type: FARPROC stands for any export.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel32, name)));
+}
+
+}  // namespace
+
+bool RunningUnderWow64() {
+  if (auto is_wow64 = Kernel32Export<IsWow64ProcessFn>("IsWow64Process")) {
+    BOOL wow64 = FALSE;
+    return is_wow64(GetCurrentProcess(), &wow64) && wow64;
+  }
+  // Windows XP before Service Pack 2: the system's processor against the
+  // one this process is given.
+  if (auto native_info = Kernel32Export<GetNativeSystemInfoFn>("GetNativeSystemInfo")) {
+    SYSTEM_INFO native, own;
+    native_info(&native);
+    GetSystemInfo(&own);
+    return native.wProcessorArchitecture != own.wProcessorArchitecture;
+  }
+  return false;
 }

@@ -11,8 +11,6 @@ struct PlatformFlags {
   // The Windows 9x case: not NT and version 4 or later. Every other
   // combination, including both flags false, is the NT case.
   bool Win9xCase() const { return !is_winnt && is_win4; }
-  // The spooler environment of the platform case.
-  const char* SpoolerEnvironment() const;
 };
 
 // Derives the flags from a packed version value.
@@ -24,3 +22,8 @@ PlatformFlags ReadPlatformFlags();
 // True when GetVersionExA reports a major version above 4 (Windows 2000 and
 // later); false when the version cannot be read.
 bool IsWindows2000OrLater();
+
+// True when this process is a 32-bit program on 64-bit Windows (WOW64),
+// whose spooler can load no 32-bit monitor. The probes are looked up by name:
+// Windows 95 to 2000 have neither of them, and there the answer is false.
+bool RunningUnderWow64();

@@ -6,6 +6,7 @@ inline constexpr char kDriverName[] = "TAVRIN Printer Driver";
 
 inline constexpr char kEnvironment9x[] = "Windows 4.0";
 inline constexpr char kEnvironmentNT[] = "Windows NT x86";
+inline constexpr char kEnvironmentX64[] = "Windows x64";
 
 // Under HKEY_LOCAL_MACHINE.
 inline constexpr char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
@@ -13,6 +14,10 @@ inline constexpr char kDriversKeyNT2[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-2";
 inline constexpr char kDriversKeyNT3[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3";
+inline constexpr char kDriversKeyX64v2[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-2";
+inline constexpr char kDriversKeyX64v3[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3";
 inline constexpr char kDriversKey9x[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Drivers";
 

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "common/copy_file.h"
-#include "common/platform.h"
 #include "common/print_names.h"
 #include "common/process_start.h"
 #include "common/product_layout.h"
@@ -23,13 +22,6 @@ constexpr char kInstallAppleDriver[] =
 constexpr char kViewerPrefix[] = "rundll32.exe url.dll,FileProtocolHandler ";
 constexpr char kAddPrinterWizard[] = "rundll32.exe shell32.dll,SHHelpShortcuts_RunDLL AddPrinter";
 constexpr char kAutoCadKey[] = "Software\\Autodesk\\AutoCad";
-
-// The files the Windows 9x PostScript driver depends on, each NUL-ended;
-// the literal's own NUL ends the list.
-constexpr char kDependentFiles9x[] =
-    "msprint.cat\0LWNT_470.SPD\0PSCRIPT.DRV\0PSCRIPT.HLP\0PSCRIPT.INI\0TESTPS.TXT\0"
-    "APPLE380.SPD\0FONTS.MFM\0ICONLIB.DLL\0PSMON.DLL\0TAVDRIVER.SPD\0";
-constexpr char kDependentFiles2000[] = "tavrinps5.ppd\0tavrin.INI\0tavrinui5.DLL\0pscript.ntf\0";
 
 // The Windows 2000 driver files, copied before the level-6 registration.
 const char* const kFiles2000[] = {"tavrinps5.PPD", "pscript5.dll", "ps5ui.dll",
@@ -53,69 +45,59 @@ bool Check9xPrerequisite(const InstallState& state) {
   return false;
 }
 
-// The texts the level-3 record points into; they live as long as the phase.
+// The file texts a driver record points into; they live as long as the
+// phase. Windows 9x names bare files of the driver folder, the NT family
+// full paths into it.
 struct DriverTexts {
   std::string driver, data, config, help;
+
+  DriverTexts(const InstallState& state, const PlatformProfile& profile) {
+    auto place = [&](const char* name) {
+      return profile.driver_form == DriverForm::kWin9x ? std::string(name)
+                                                       : state.InDriverDir(name);
+    };
+    driver = place(profile.driver_file);
+    data = place(profile.data_file);
+    config = place(profile.config_file);
+    help = place(profile.help_file);
+  }
 };
 
-// Fills the level-3 record for the platform case. In the NT case this also
-// turns off the product's TS option when AutoCAD is installed.
-void FillLevel3(InstallState& state, DriverTexts& texts, DRIVER_INFO_3A& info) {
+// Fills the level-3 record of the profile. On the NT family this also turns
+// off the product's TS option when AutoCAD is installed.
+void FillLevel3(InstallState& state, const DriverTexts& texts, DRIVER_INFO_3A& info) {
+  const PlatformProfile& profile = *state.profile;
   ConsoleTrace("Adding printer driver\n\n");
   std::memset(&info, 0, sizeof(info));
-  info.cVersion = 2;
+  info.cVersion = profile.driver_version;
+  info.pName = Writable(kDriverName);
+  info.pEnvironment = Writable(profile.environment);
+  info.pDriverPath = Writable(texts.driver);
+  info.pDataFile = Writable(texts.data);
+  info.pConfigFile = Writable(texts.config);
+  info.pHelpFile = Writable(texts.help);
+  info.pDependentFiles = profile.dependent_files ? Writable(profile.dependent_files) : nullptr;
+  info.pMonitorName = nullptr;
+  info.pDefaultDataType = Writable("RAW");
   if (state.Win9xCase()) {
-    info.pEnvironment = Writable(kEnvironment9x);
-    info.pDriverPath = Writable("Pscript.drv");
     ConsoleTrace("Driver directory: " + state.driver_dir + "\n\n");
     Sleep(1000);
-    info.pConfigFile = Writable("Pscript.drv");
-    info.pDataFile = Writable("tavdriver.SPD");
-    info.pHelpFile = Writable("Pscript.hlp");
-    info.pDependentFiles = Writable(kDependentFiles9x);
-    info.pName = Writable(kDriverName);
   } else {
-    info.pEnvironment = Writable(kEnvironmentNT);
-    texts.driver = state.InDriverDir("pscript.dll");
-    texts.config = state.InDriverDir("Tavrinui.dll");
-    texts.data = state.InDriverDir("gs.PPD");
-    texts.help = state.InDriverDir("Pscript.hlp");
-    info.pDriverPath = Writable(texts.driver);
-    info.pConfigFile = Writable(texts.config);
-    info.pDataFile = Writable(texts.data);
-    info.pHelpFile = Writable(texts.help);
-    info.pDependentFiles = nullptr;
-    info.pName = Writable(kDriverName);
-
     RegKey autocad;
     if (autocad.Open(HKEY_LOCAL_MACHINE, kAutoCadKey, KEY_READ))
       WritePrivateProfileStringA(kIniSection, "TS Enabled", "0", state.IniPath().c_str());
   }
-  info.pMonitorName = nullptr;
-  info.pDefaultDataType = Writable("RAW");
   state.rpc_unavailable = 0;
 }
 
-// Copies the Windows 2000 driver files and registers the level-6 record.
-BOOL RegisterLevel6(const InstallState& state) {
+// Copies the Windows 2000 driver files and registers the level-6 record,
+// which extends the level-3 one.
+BOOL RegisterLevel6(const InstallState& state, const DRIVER_INFO_3A& level3) {
   for (const char* name : kFiles2000) CopyFileLogged(state.Delivered(name), state.InDriverDir(name));
 
-  const std::string driver = state.InDriverDir("pscript5.dll");
-  const std::string data = state.InDriverDir("tavrinps5.ppd");
-  const std::string config = state.InDriverDir("ps5ui.dll");
-  const std::string help = state.InDriverDir("Pscript.hlp");
   DRIVER_INFO_6A info;
   std::memset(&info, 0, sizeof(info));
-  info.cVersion = 3;
-  info.pName = Writable(kDriverName);
-  info.pEnvironment = Writable(kEnvironmentNT);
-  info.pDriverPath = Writable(driver);
-  info.pDataFile = Writable(data);
-  info.pConfigFile = Writable(config);
-  info.pHelpFile = Writable(help);
-  info.pDependentFiles = Writable(kDependentFiles2000);
-  info.pMonitorName = nullptr;
-  info.pDefaultDataType = Writable("RAW");
+  std::memcpy(&info, &level3, sizeof(level3));
   info.pszzPreviousNames = nullptr;
   info.ftDriverDate.dwLowDateTime = 0;
   info.ftDriverDate.dwHighDateTime = 0;
@@ -148,12 +130,12 @@ void ReportDriverFailure(InstallState& state) {
 bool RegisterPrinterDriver(InstallState& state) {
   if (state.Win9xCase() && !Check9xPrerequisite(state)) return false;
 
-  DriverTexts texts;
+  const DriverTexts texts(state, *state.profile);
   DRIVER_INFO_3A level3;
   FillLevel3(state, texts, level3);
 
-  BOOL registered = IsWindows2000OrLater()
-                        ? RegisterLevel6(state)
+  BOOL registered = state.profile->driver_level == 6
+                        ? RegisterLevel6(state, level3)
                         : AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&level3));
   if (!registered) ReportDriverFailure(state);
   return true;

@@ -7,7 +7,6 @@
 #include "common/reg_key.h"
 #include "common/setup_log.h"
 #include "install/install_phases.h"
-#include "install/monitor_contract.h"
 
 namespace {
 
@@ -34,11 +33,8 @@ void RemoveIniFileMapping() {
 }  // namespace
 
 bool DeployFiles(InstallState& state) {
-  const std::string& library = state.monitor_library;
-  const char* ui_library =
-      library == kMonitorLibraryNT ? kMonitorUiLibraryNT : kMonitorUiLibrary9x;
-  CopyFileLogged(state.Delivered(library), state.system_dir + library);
-  CopyFileLogged(state.Delivered(ui_library), state.system_dir + ui_library);
+  for (const std::string& library : {state.monitor_library, state.monitor_ui_library})
+    CopyFileLogged(state.Delivered(library), state.system_dir + library);
 
   LogLine("Printer Driver Directory: " + state.driver_dir);
 

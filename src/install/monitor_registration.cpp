@@ -10,7 +10,7 @@
 bool RegisterMonitorAndPort(InstallState& state) {
   MONITOR_INFO_2A monitor;
   monitor.pName = Writable(kMonitorName);
-  monitor.pEnvironment = Writable(state.flags.SpoolerEnvironment());
+  monitor.pEnvironment = Writable(state.profile->environment);
   monitor.pDLLName = Writable(state.monitor_library);
 
   if (!state.Win9xCase()) {

@@ -117,8 +117,8 @@ bool HandleOldMonitorNT(const InstallState& state) {
   DeleteRegSubKey(HKEY_LOCAL_MACHINE, kPrintersKey, kPrinterName);
   DeleteRegSubKey(HKEY_LOCAL_MACHINE, kPrintersKey, "TAVRIN,0");
   DeleteRegSubKey(HKEY_LOCAL_MACHINE, kMonitorsKey, kMonitorName);
-  DeleteRegSubKey(HKEY_LOCAL_MACHINE, kDriversKeyNT2, kDriverName);
-  DeleteRegSubKey(HKEY_LOCAL_MACHINE, kDriversKeyNT3, kDriverName);
+  for (const char* drivers : state.profile->drivers_keys)
+    if (drivers) DeleteRegSubKey(HKEY_LOCAL_MACHINE, drivers, kDriverName);
   return true;
 }
 
@@ -144,6 +144,8 @@ bool DetectPlatform(InstallState& state) {
     return false;
   }
 
-  state.monitor_library = state.flags.is_winnt ? kMonitorLibraryNT : kMonitorLibrary9x;
+  state.profile = &ReadPlatformProfile(state.flags);
+  state.monitor_library = MonitorLibraryFor(state.flags, *state.profile);
+  state.monitor_ui_library = MonitorUiLibraryFor(state.flags, *state.profile);
   return state.Win9xCase() ? HandleOldMonitor9x(state) : HandleOldMonitorNT(state);
 }

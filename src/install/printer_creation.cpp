@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "common/platform.h"
 #include "common/print_names.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
@@ -59,16 +58,16 @@ bool ReadDataFile(const std::string& path, HeapBuffer* buffer, DWORD* length) {
   return ReadWholeFile(path, buffer, length) == ReadStep::kDone;
 }
 
-// The font substitution table (stored only before Windows 2000) and the
+// The font substitution table (where the profile keeps it) and the
 // driver's private data. Returns false when the routine is to end.
-bool WritePrinterDriverData(const InstallState& state, bool win2000) {
+bool WritePrinterDriverData(const InstallState& state) {
   RegKey key;
   if (!key.OpenOrCreate(HKEY_LOCAL_MACHINE, kPrinterDataKey)) return true;
 
   HeapBuffer font;
   DWORD font_length = 0;
   if (!ReadDataFile(state.Delivered("fontsub.tbl"), &font, &font_length)) return false;
-  if (!win2000) {
+  if (state.profile->stores_font_table) {
     key.SetDword("TTFontSubTableSize", font_length);
     key.SetBinary("TTFontSubTable", font.data(), font_length);
   }
@@ -76,8 +75,7 @@ bool WritePrinterDriverData(const InstallState& state, bool win2000) {
 
   HeapBuffer data;
   DWORD data_length = 0;
-  if (!ReadDataFile(state.Delivered(win2000 ? "printerdata5.dat" : "printerdata.dat"), &data,
-                    &data_length))
+  if (!ReadDataFile(state.Delivered(state.profile->printer_data_file), &data, &data_length))
     return false;
   key.SetBinary("PrinterData", data.data(), data_length);
   return true;
@@ -85,15 +83,13 @@ bool WritePrinterDriverData(const InstallState& state, bool win2000) {
 
 // The printer's default device mode. Returns false when the routine is to
 // end.
-bool WriteDefaultDevMode(const InstallState& state, bool win2000) {
-  const char* file = state.Win9xCase() ? "dfdevmd.dat"
-                     : win2000         ? "dfdevmdnt5.dat"
-                                       : "dfdevmdnt.dat";
+bool WriteDefaultDevMode(const InstallState& state) {
   RegKey key;
   if (!key.OpenOrCreate(HKEY_LOCAL_MACHINE, kPrinterKey)) return true;
   HeapBuffer devmode;
   DWORD length = 0;
-  if (!ReadDataFile(state.root + "tavrin\\res\\drivedir\\" + file, &devmode, &length))
+  if (!ReadDataFile(state.root + "tavrin\\res\\drivedir\\" + state.profile->devmode_file,
+                    &devmode, &length))
     return false;
   key.SetBinary("Default DevMode", devmode.data(), length);
   return true;
@@ -106,7 +102,6 @@ bool CreatePrinter(InstallState& state) {
   AddProductPrinter(state);
 
   ConsoleTrace("Configuring printer\n\n");
-  const bool win2000 = IsWindows2000OrLater();
-  if (!WritePrinterDriverData(state, win2000)) return false;
-  return WriteDefaultDevMode(state, win2000);
+  if (!WritePrinterDriverData(state)) return false;
+  return WriteDefaultDevMode(state);
 }

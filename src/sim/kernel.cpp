@@ -363,6 +363,76 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return nullptr;
 }
 
+namespace {
+
+// The pseudo handle GetCurrentProcess returns, as on Windows.
+const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+
+// Whether the program runs as a 32-bit process on 64-bit Windows.
+bool UnderWow64() {
+  return sim::M().platform().architecture != PROCESSOR_ARCHITECTURE_INTEL && sim::M().wow64;
+}
+
+// Fills a system record for the given processor architecture.
+void FillSystemInfo(WORD architecture, LPSYSTEM_INFO info) {
+  std::memset(info, 0, sizeof(*info));
+  info->wProcessorArchitecture = architecture;
+  info->dwPageSize = 4096;
+  info->dwActiveProcessorMask = 1;
+  info->dwNumberOfProcessors = 1;
+  info->dwProcessorType = architecture == PROCESSOR_ARCHITECTURE_AMD64 ? 8664 : 586;
+  info->dwAllocationGranularity = 65536;
+  info->wProcessorLevel = 6;
+}
+
+// kernel32!IsWow64Process: TRUE for a 32-bit process on 64-bit Windows.
+BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL wow64) {
+  if (process != kCurrentProcess || !wow64) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *wow64 = UnderWow64() ? TRUE : FALSE;
+  return TRUE;
+}
+
+// kernel32!GetNativeSystemInfo: the system's own processor, whatever the
+// process is built for.
+void WINAPI SimGetNativeSystemInfo(LPSYSTEM_INFO info) {
+  FillSystemInfo(sim::M().platform().architecture, info);
+}
+
+}  // namespace
+
+HANDLE WINAPI GetCurrentProcess(void) { return kCurrentProcess; }
+
+// The processor as the running process sees it: a 32-bit process under
+// WOW64 is told INTEL.
+void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
+  WORD architecture =
+      UnderWow64() ? PROCESSOR_ARCHITECTURE_INTEL : sim::M().platform().architecture;
+  FillSystemInfo(architecture, lpSystemInfo);
+}
+
+// Only kernel32's two WOW64 probes are exported by name here, and only on
+// the platforms that have them; every other name fails with 127.
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  if (sim::M().TakeFault("GetProcAddress")) return nullptr;
+  const bool kernel32 = sim::EqualNoCase(BaseName(ModulePath(hModule)), "kernel32.dll") &&
+                        hModule != nullptr;
+  if (!kernel32 || !lpProcName) {
+    SetLastError(kernel32 ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (sim::M().platform().exports_wow64_probes) {
+    if (std::strcmp(lpProcName, "IsWow64Process") == 0)
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimIsWow64Process));
+    if (std::strcmp(lpProcName, "GetNativeSystemInfo") == 0)
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimGetNativeSystemInfo));
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
   if (sim::M().TakeFault("GetSystemDirectoryA")) return 0;
   if (sim::M().system_directory_fails) return 0;  // the last error stays as it was

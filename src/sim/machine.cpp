@@ -57,9 +57,32 @@ Platform Platform::Win2000() {
 }
 
 Platform Platform::WinXP() {
-  return Make("Windows XP", 0x0A280105, Family::NT, true, "C:\\WINDOWS",
-              "C:\\WINDOWS\\system32", "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86", 3, 6);
+  Platform p = Make("Windows XP", 0x0A280105, Family::NT, true, "C:\\WINDOWS",
+                    "C:\\WINDOWS\\system32", "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86", 3, 6);
+  p.exports_wow64_probes = true;  // Service Pack 2
+  return p;
 }
+
+namespace {
+
+// 64-bit Windows: the "Windows x64" environment with its "x64" driver
+// folder; "Windows NT x86" remains for the drivers of 32-bit clients.
+Platform Make64(const char* name, DWORD version) {
+  Platform p = Make(name, version, Family::NT, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32",
+                    "C:\\WINDOWS\\system32\\spool\\drivers\\x64", 3, 6);
+  p.environment = "Windows x64";
+  p.architecture = PROCESSOR_ARCHITECTURE_AMD64;
+  p.exports_wow64_probes = true;
+  return p;
+}
+
+}  // namespace
+
+Platform Platform::WinXPx64() { return Make64("Windows XP x64", 0x0ECE0205); }
+
+Platform Platform::Win7x64() { return Make64("Windows 7 x64", 0x1DB10106); }
+
+Platform Platform::Win10x64() { return Make64("Windows 10 x64", 0x23F00206); }
 
 Platform Platform::FromVersion(DWORD version) {
   bool nine_x = (version & 0x80000000u) != 0;
@@ -98,6 +121,7 @@ void Machine::Reset(const Platform& platform) {
   environment = {"PATH=" + platform.windows_dir + ";" + platform.system_dir,
                  "TEMP=C:\\TEMP", "windir=" + platform.windows_dir};
   administrator = true;
+  wow64 = false;
   system_directory_fails = false;
   journal.clear();
   faults_.clear();

@@ -35,6 +35,12 @@ struct Platform {
   std::string environment;     // "Windows 4.0" or "Windows NT x86"
   DWORD driver_version = 0;    // NT: 2 on NT 4.0, 3 on 2000 and later; 0 on 9x
   DWORD max_driver_level = 3;  // highest AddPrinterDriverA level the spooler takes
+  // The processor the system runs on: INTEL, or AMD64 for 64-bit Windows,
+  // whose own spooler environment is "Windows x64".
+  WORD architecture = PROCESSOR_ARCHITECTURE_INTEL;
+  // kernel32 exports IsWow64Process (XP SP2 and every 64-bit Windows) and
+  // GetNativeSystemInfo (XP and later).
+  bool exports_wow64_probes = false;
 
   static Platform Win95();
   static Platform Win98();
@@ -42,6 +48,11 @@ struct Platform {
   static Platform NT4(bool service_pack_6 = false);
   static Platform Win2000();
   static Platform WinXP();
+  // 64-bit Windows, the program running as a 64-bit process (see
+  // Machine::wow64 for a 32-bit one).
+  static Platform WinXPx64();
+  static Platform Win7x64();
+  static Platform Win10x64();  // as it reports itself without a manifest: 6.2
   // Any packed version value: bit 31 set gives the 9x family, clear the NT one.
   static Platform FromVersion(DWORD version);
 };
@@ -289,6 +300,9 @@ class Machine {
   std::vector<std::string> environment;  // GetEnvironmentStrings, "NAME=value"
   bool administrator = true;  // false: HKLM writes, AddMonitorA, the SCM deny (5)
   bool system_directory_fails = false;  // GetSystemDirectoryA returns 0
+  // On 64-bit Windows: the program is a 32-bit build running under WOW64
+  // (GetSystemInfo reports INTEL, IsWow64Process TRUE). Ignored elsewhere.
+  bool wow64 = false;
 
   // A journal of the calls that change or wait, one line each, in order, for
   // tests of sequence: "Sleep 500", "AddMonitorA TAVRIN Monitor", ...

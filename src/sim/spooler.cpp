@@ -190,6 +190,11 @@ std::optional<Environment> FindEnvironment(LPCSTR name) {
   if (IsNT() && EqualNoCase(wanted, "Windows 4.0")) {
     return Environment{"Windows 4.0", ParentOf(p.driver_dir) + "\\win40", true, 0u, false};
   }
+  // 64-bit Windows also keeps the drivers it hands to 32-bit clients.
+  if (p.architecture == PROCESSOR_ARCHITECTURE_AMD64 && EqualNoCase(wanted, "Windows NT x86")) {
+    return Environment{"Windows NT x86", ParentOf(p.driver_dir) + "\\w32x86", true,
+                       std::nullopt, false};
+  }
   return std::nullopt;
 }
 
@@ -524,6 +529,9 @@ DWORD InstallDriver(DWORD level, const DriverRecord& r, LPBYTE info) {
     if (!env->fixed_version && (version < 2 || version > p.driver_version)) {
       return ERROR_INVALID_PARAMETER;
     }
+    // 64-bit Windows loads no kernel-mode driver.
+    if (env->own && p.architecture == PROCESSOR_ARCHITECTURE_AMD64 && version == 2)
+      return ERROR_KM_DRIVER_BLOCKED;
   }
 
   std::vector<std::string> named = {r.driver_path, r.data_file, r.config_file};
@@ -759,6 +767,8 @@ void Spooler::Reset(const Platform& platform) {
     if (platform.driver_version >= 3) Reg().CreateKey(hklm, env + "\\Drivers\\Version-3");
     Reg().CreateKey(hklm, kEnvironments + "\\Windows 4.0\\Drivers");
   }
+  const bool x64 = platform.architecture == PROCESSOR_ARCHITECTURE_AMD64;
+  if (x64) Reg().CreateKey(hklm, kEnvironments + "\\Windows NT x86\\Drivers\\Version-3");
   std::string winprint = env + "\\Print Processors\\winprint";
   Reg().CreateKey(hklm, winprint);
   Reg().SetString(hklm, winprint, "Driver", nt ? "winprint.dll" : "WINPRINT.DLL");
@@ -768,6 +778,7 @@ void Spooler::Reset(const Platform& platform) {
     M().files.MakeDirectory(platform.driver_dir + "\\" + std::to_string(platform.driver_version));
     M().files.MakeDirectory(ParentOf(platform.driver_dir) + "\\win40");
   }
+  if (x64) M().files.MakeDirectory(ParentOf(platform.driver_dir) + "\\w32x86\\3");
   OnServiceStarted();
 }
 

@@ -16,6 +16,12 @@ LPCH WINAPI GetEnvironmentStrings(void);
 BOOL WINAPI FreeEnvironmentStringsA(LPCH penv);
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+// The exports of the system's libraries that a program looks up by name:
+// IsWow64Process and GetNativeSystemInfo in kernel32, where the platform has
+// them.
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HANDLE WINAPI GetCurrentProcess(void);
+void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,

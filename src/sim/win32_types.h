@@ -21,6 +21,7 @@ typedef unsigned int UINT;
 typedef uint64_t DWORDLONG;
 typedef uintptr_t ULONG_PTR;
 typedef uintptr_t UINT_PTR;
+typedef uintptr_t DWORD_PTR;
 typedef intptr_t LONG_PTR;
 typedef intptr_t INT_PTR;
 typedef uintptr_t WPARAM;
@@ -117,6 +118,7 @@ typedef SC_HANDLE* LPSC_HANDLE;
 #define ERROR_INVALID_PRINTER_NAME 1801L
 #define ERROR_PRINTER_ALREADY_EXISTS 1802L
 #define ERROR_INVALID_ENVIRONMENT 1805L
+#define ERROR_KM_DRIVER_BLOCKED 1930L
 #define ERROR_UNKNOWN_PRINT_MONITOR 3000L
 #define ERROR_PRINTER_DRIVER_IN_USE 3001L
 #define ERROR_PRINT_MONITOR_ALREADY_INSTALLED 3006L
@@ -260,6 +262,35 @@ typedef struct _OSVERSIONINFOEXA {
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
+
+// The processor of the system, or the one a process is built for.
+#define PROCESSOR_ARCHITECTURE_INTEL 0
+#define PROCESSOR_ARCHITECTURE_IA64 6
+#define PROCESSOR_ARCHITECTURE_AMD64 9
+#define PROCESSOR_ARCHITECTURE_UNKNOWN 0xFFFF
+
+typedef struct _SYSTEM_INFO {
+  union {
+    DWORD dwOemId;
+    struct {
+      WORD wProcessorArchitecture;
+      WORD wReserved;
+    };
+  };
+  DWORD dwPageSize;
+  LPVOID lpMinimumApplicationAddress;
+  LPVOID lpMaximumApplicationAddress;
+  DWORD_PTR dwActiveProcessorMask;
+  DWORD dwNumberOfProcessors;
+  DWORD dwProcessorType;
+  DWORD dwAllocationGranularity;
+  WORD wProcessorLevel;
+  WORD wProcessorRevision;
+} SYSTEM_INFO, *LPSYSTEM_INFO;
+
+// What GetProcAddress hands out; the caller casts it to the real type.
+typedef intptr_t(WINAPI* FARPROC)(void);
+typedef BOOL* PBOOL;
 
 // Processes.
 #define DEBUG_PROCESS 0x00000001

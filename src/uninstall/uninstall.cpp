@@ -3,6 +3,7 @@
 
 #include "common/install_root.h"
 #include "common/platform.h"
+#include "common/platform_profile.h"
 #include "common/print_names.h"
 #include "common/product_layout.h"
 #include "common/reg_key.h"
@@ -42,10 +43,10 @@ void DeleteProductPrinter() {
 }
 
 // The NT family's remaining keys, the second restart and the closing steps.
-void FinishNT(int silent) {
+void FinishNT(const PlatformProfile& profile, int silent) {
   DeleteRegSubTree(HKEY_LOCAL_MACHINE, kPrintersKey, kPrinterName);
-  DeleteRegSubKey(HKEY_LOCAL_MACHINE, kDriversKeyNT2, kDriverName);
-  DeleteRegSubKey(HKEY_LOCAL_MACHINE, kDriversKeyNT3, kDriverName);
+  for (const char* drivers : profile.drivers_keys)
+    if (drivers) DeleteRegSubKey(HKEY_LOCAL_MACHINE, drivers, kDriverName);
   DeleteRegSubTree(HKEY_LOCAL_MACHINE, kMonitorsKey, kMonitorName);
   RestartSpooler();
   if (silent == 0) AfxMessageBox(kDeleteFolderNT, MB_OK);
@@ -83,9 +84,9 @@ void Finish9x(int silent) {
 void RunUninstall(int silent) {
   DeleteProductPrinter();
 
-  const PlatformFlags flags = ReadPlatformFlags();
-  const bool win9x = flags.Win9xCase();
-  LPSTR environment = Writable(flags.SpoolerEnvironment());
+  const PlatformProfile& profile = ReadPlatformProfile(ReadPlatformFlags());
+  const bool win9x = profile.win9x;
+  LPSTR environment = Writable(profile.environment);
 
   // The NT spooler keeps the monitor library loaded; a restart lets go of it
   // before the driver and the monitor are deleted.
@@ -104,5 +105,5 @@ void RunUninstall(int silent) {
   if (win9x)
     Finish9x(silent);
   else
-    FinishNT(silent);
+    FinishNT(profile, silent);
 }
