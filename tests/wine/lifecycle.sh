@@ -41,12 +41,16 @@ expect_installed() {
 
 expect_removed() {
   local when=$1
-  # Before the spooler is asked anything: Wine's EnumPrinterDrivers makes
-  # the environment's Drivers\Version-3 key again when it is missing.
+  # The driver's key went from under "Windows x64"; the Drivers\Version-3
+  # key that Wine's spooler made for the environment's first driver (a
+  # fresh 64-bit prefix has none) stays, empty.
   probe_reg "$ENV_KEY" "$CASE/environment-after.txt"
   if [ "$EDITION" = win64 ]; then
-    check_not "$when: no key Drivers\\Version-3 under \"$ENVIRONMENT\"" \
-      grep -qF "[$ENV_KEY\\Drivers\\Version-3]" "$CASE/environment-after.txt"
+    check_not "$when: the driver's key under \"$ENVIRONMENT\" deleted" \
+      grep -qF "[$ENV_KEY\\Drivers\\Version-3\\TAVRIN Printer Driver]" "$CASE/environment-after.txt"
+    check "$when: Wine's Drivers\\Version-3 key stays, empty" test \
+      "$(awk -v k="[$ENV_KEY\\Drivers\\Version-3" 'index($0, k) == 1' "$CASE/environment-after.txt")" = \
+      "[$ENV_KEY\\Drivers\\Version-3]"
   fi
   probe_spooler
   check_not "$when: no monitor" has "$SPOOLER" "TAVRIN Monitor"
