@@ -32,7 +32,11 @@ use_wine_for() {
       *) export PATH="$TOP/tests/wine/wine64:$PATH" ;;
     esac
   else
+    # Debian's own wine and wineserver, as a 32-bit prefix needs them.
     export WINEARCH=win32
+    unset WINELOADER WINESERVER
+    PATH=$(printf '%s' "$PATH" | tr ':' '\n' | grep -vxF "$TOP/tests/wine/wine64" | paste -sd: -)
+    export PATH
   fi
 }
 
