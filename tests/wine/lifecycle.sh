@@ -24,6 +24,12 @@ expect_installed() {
   check "$when: monitor registered" has "$SPOOLER" "monitor TAVRIN Monitor |"
   check "$when: port offered by the monitor" has "$SPOOLER" "port TAVRINPORT | TAVRIN Monitor |"
   check "$when: driver registered" has "$SPOOLER" "driver TAVRIN Printer Driver |"
+  if [ "$PREFIX_ARCH" = win64 ]; then
+    # Wine's EnumMonitors names "Windows NT x86" for every monitor, its own
+    # "Local Port" too, in a 64-bit prefix as well.
+    check "$when: Wine lists the monitor for \"Windows NT x86\"" has "$SPOOLER" \
+      "monitor TAVRIN Monitor | Windows NT x86 | tavmon.dll"
+  fi
   if [ $NT = 1 ]; then
     check "$when: driver registered for \"$ENVIRONMENT\", version 3, its files in $(basename "$DRIVER_DIR")\\3" \
       has "$SPOOLER" "driver TAVRIN Printer Driver | 3 | $ENVIRONMENT | C:\\windows\\system32\\spool\\drivers\\$(basename "$DRIVER_DIR")\\3\\"
