@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "install/port_record.h"
 #include "sim/machine.h"
 #include "sim/win32_api.h"
 
@@ -319,7 +320,9 @@ std::vector<Port> PortsOf(const Spooler::Impl& s, const std::string& monitor) {
   std::string ports = MonitorKey(monitor) + "\\Ports";
   for (const std::string& port : Reg().SubKeys(HKEY_LOCAL_MACHINE, ports)) {
     std::string description = ReadString(ports + "\\" + port, "Description");
-    out.push_back(Port{port, monitor, description.empty() ? "Redirected Port" : description});
+    // What our monitor answers for a port without a description.
+    if (description.empty()) description = kPortRecord[PORT_DESCRIPTION].default_text;
+    out.push_back(Port{port, monitor, description});
   }
   return out;
 }

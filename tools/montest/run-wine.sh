@@ -40,6 +40,8 @@ for file in "$build/montest.exe" "$build/$library" "$build/$ui_library"; do
 done
 
 rm -rf "$WINEPREFIX"
+# Wine makes the prefix's own folder, not its parents.
+mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1
 [ "$version" = winxp ] || wine winecfg -v "$version" >/dev/null 2>&1
 system32="$WINEPREFIX/drive_c/windows/system32"
