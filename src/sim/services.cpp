@@ -529,7 +529,8 @@ BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServiceState,
     bool stopped = s.services[i].state == SERVICE_STOPPED;
     if (!(dwServiceState & (stopped ? SERVICE_INACTIVE : SERVICE_ACTIVE))) continue;
     listed.push_back(i);
-    needed += static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUSA) + 2 * (s.services[i].name.size() + 1));
+    size_t names = 2 * (s.services[i].name.size() + 1);  // service and display name
+    needed += static_cast<DWORD>(sizeof(ENUM_SERVICE_STATUSA) + names);
   }
   *lpServicesReturned = 0;
   if (cbBufSize < needed || (!lpServices && needed)) {

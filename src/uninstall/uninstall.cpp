@@ -40,7 +40,8 @@ void DeleteProductPrinter() {
   PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE printer = nullptr;
   if (!OpenPrinterA(Writable(kPrinterName), &printer, &defaults)) return;
-  if (!SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE)) LogError("SetPrinter", GetLastError());
+  if (!SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE))
+    LogError("SetPrinter", GetLastError());
   DeletePrinter(printer);
   LogLastErrorIfSet("startrpc");
   ClosePrinter(printer);
