@@ -172,7 +172,7 @@ TEST_F(UninstallTest, QueuedJobsArePurgedSoNothingIsLeft) {
     EXPECT_TRUE(m.spooler.Jobs("TAVRIN").empty());
     EXPECT_TRUE(m.files.List(platform.spool_dir).empty());
     for (const std::string& line : LogMessages()) {
-      EXPECT_EQ(line.rfind("Delete", 0), std::string::npos) << "no driver or monitor in use";
+      EXPECT_EQ(line.rfind("Delete", 0), std::string::npos) << "no driver or monitor in use: " << line;
       EXPECT_EQ(line.rfind("SetPrinter", 0), std::string::npos);
     }
     EXPECT_TRUE(test::InOrder(Calls({"SetPrinterA", "DeletePrinter"}),
