@@ -55,7 +55,8 @@ class InstallSpoolerTest : public test::MachineTest {
 };
 
 TEST_F(InstallSpoolerTest, AStoppedSpoolerIsStartedAndTheInstallRunsAsUsual) {
-  for (const sim::Platform& platform : {sim::Platform::NT4(), sim::Platform::WinXP(), sim::Platform::Win10x64()}) {
+  for (const sim::Platform& platform :
+       {sim::Platform::NT4(), sim::Platform::WinXP(), sim::Platform::Win10x64()}) {
     SCOPED_TRACE(platform.name);
     // What the same install does with the spooler running.
     BootStaged(platform);
