@@ -1,6 +1,10 @@
 // Conversions between the spooler's two character sets.
 #include "monitor/monitor_text.h"
 
+#include "monitor/unicode_text.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide text is UTF-16");
+
 std::wstring Widen(const char* text) {
   if (!text || !*text) return std::wstring();
   const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -20,6 +24,18 @@ std::string Narrow(const wchar_t* text) {
   narrow.resize(static_cast<size_t>(length - 1));
   return narrow;
 }
+
+std::u16string ToUtf16(const std::wstring& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+std::wstring FromUtf16(const std::u16string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::string LogText(const std::wstring& text) { return unicode_text::ToUtf8(ToUtf16(text)); }
+
+std::string LogTextFromAnsi(const std::string& text) { return LogText(Widen(text.c_str())); }
 
 bool SameName(const wchar_t* a, const wchar_t* b) {
   if (!a || !b) return false;
