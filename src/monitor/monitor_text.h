@@ -14,7 +14,8 @@ std::string Narrow(const wchar_t* text);
 inline std::string Narrow(const std::wstring& text) { return Narrow(text.c_str()); }
 
 // The same UTF-16 text in the standard library's UTF-16 string and in the
-// system's wide string (both 16-bit units on Windows).
+// system's wide string (the same 16-bit units on Windows; where wchar_t
+// holds 32 bits, as in the native test build, whole code points).
 std::u16string ToUtf16(const std::wstring& text);
 std::wstring FromUtf16(const std::u16string& text);
 
