@@ -1,66 +1,117 @@
 // The port monitor's file names and command lines for a print job.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "monitor/job_naming.h"
 
 namespace {
 
+using job_naming::Attempt;
 using job_naming::CommandLine;
+using job_naming::FirstFreeNumber;
 using job_naming::NumberedStem;
 using job_naming::OutputFolder;
 using job_naming::SafeFileStem;
 using job_naming::SubstituteOutput;
+using job_naming::TemporaryPdfName;
 using job_naming::UnquotedPath;
 
 TEST(MonitorNamingTest, ForbiddenAndControlCharactersBecomeUnderscores) {
-  EXPECT_EQ(SafeFileStem(L"a\\b/c:d*e?f\"g<h>i|j"), L"a_b_c_d_e_f_g_h_i_j");
-  EXPECT_EQ(SafeFileStem(L"tab\there\r\nend\x7f"), L"tab_here__end_");
-  // A path as a program names its document keeps no folder part.
-  EXPECT_EQ(SafeFileStem(L"C:\\Documents\\Report.doc"), L"C__Documents_Report.doc");
-  EXPECT_EQ(SafeFileStem(L"Microsoft Word - Brief.doc"), L"Microsoft Word - Brief.doc");
-  EXPECT_EQ(SafeFileStem(L"Gr\u00fc\u00dfe \u65e5\u672c"), L"Gr\u00fc\u00dfe \u65e5\u672c");
+  EXPECT_EQ(SafeFileStem(u"a\\b/c:d*e?f\"g<h>i|j"), u"a_b_c_d_e_f_g_h_i_j");
+  EXPECT_EQ(SafeFileStem(u"tab\there\r\nend\x7f"), u"tab_here__end_");
+  // SafeFileStem alone takes nothing off: a path keeps its folders.
+  EXPECT_EQ(SafeFileStem(u"C:\\Documents\\Report.doc"), u"C__Documents_Report.doc");
+  EXPECT_EQ(SafeFileStem(u"Microsoft Word - Brief.doc"), u"Microsoft Word - Brief.doc");
+  EXPECT_EQ(SafeFileStem(u"Gr\u00fc\u00dfe \u65e5\u672c"), u"Gr\u00fc\u00dfe \u65e5\u672c");
 }
 
 TEST(MonitorNamingTest, EndsAndEmptyNames) {
-  EXPECT_EQ(SafeFileStem(L"  report. . "), L"report");
-  EXPECT_EQ(SafeFileStem(L"..."), L"document");
-  EXPECT_EQ(SafeFileStem(L""), L"document");
-  EXPECT_EQ(SafeFileStem(L"   "), L"document");
+  EXPECT_EQ(SafeFileStem(u"  report. . "), u"report");
+  EXPECT_EQ(SafeFileStem(u"..."), u"document");
+  EXPECT_EQ(SafeFileStem(u""), u"document");
+  EXPECT_EQ(SafeFileStem(u"   "), u"document");
   // Trimming happens after replacing, so a name of only forbidden
   // characters keeps its underscores.
-  EXPECT_EQ(SafeFileStem(L"???"), L"___");
-  EXPECT_EQ(SafeFileStem(L".profile"), L".profile");
+  EXPECT_EQ(SafeFileStem(u"???"), u"___");
+  EXPECT_EQ(SafeFileStem(u".profile"), u".profile");
 }
 
 TEST(MonitorNamingTest, DeviceNamesArePrefixed) {
-  for (const wchar_t* name : {L"CON", L"con", L"Prn", L"AUX", L"nul", L"COM1", L"lpt9", L"NUL.txt",
-                              L"com3.tar.gz", L"CON ", L"nul .x"})
-    EXPECT_EQ(SafeFileStem(name)[0], L'_') << std::wstring(name).size();
-  EXPECT_EQ(SafeFileStem(L"nul.txt"), L"_nul.txt");
-  for (const wchar_t* name : {L"CONSOLE", L"COM", L"COM0", L"LPT10", L"NULL", L"xCON", L"AUXiliary"})
+  for (const char16_t* name : {u"CON", u"con", u"Prn", u"AUX", u"nul", u"COM1", u"lpt9", u"NUL.txt",
+                              u"com3.tar.gz", u"CON ", u"nul .x"})
+    EXPECT_EQ(SafeFileStem(name)[0], u'_') << std::u16string(name).size();
+  EXPECT_EQ(SafeFileStem(u"nul.txt"), u"_nul.txt");
+  for (const char16_t* name : {u"CONSOLE", u"COM", u"COM0", u"LPT10", u"NULu", u"xCON", u"AUXiliary"})
     EXPECT_EQ(SafeFileStem(name), name);
 }
 
 TEST(MonitorNamingTest, LengthIsBounded) {
-  const std::wstring longest(job_naming::kMaxStemChars, L'x');
-  EXPECT_EQ(SafeFileStem(longest + L"yyyy"), longest);
+  const std::u16string longest(job_naming::kMaxStemChars, u'x');
+  EXPECT_EQ(SafeFileStem(longest + u"yyyy"), longest);
   // Cutting may expose trailing dots or blanks: they go as well.
-  std::wstring dotted(job_naming::kMaxStemChars - 2, L'a');
-  dotted += L". tail";
-  EXPECT_EQ(SafeFileStem(dotted), std::wstring(job_naming::kMaxStemChars - 2, L'a'));
-  // Never half of a surrogate pair at the end.
-  std::wstring pairs(job_naming::kMaxStemChars - 1, L'a');
-  pairs += L"\xD83D\xDE00";
-  EXPECT_EQ(SafeFileStem(pairs), std::wstring(job_naming::kMaxStemChars - 1, L'a'));
-  // A prefixed device name stays within the bound too.
-  EXPECT_LE(SafeFileStem(L"CON." + longest).size(), job_naming::kMaxStemChars);
+  std::u16string dotted(job_naming::kMaxStemChars - 2, u'a');
+  dotted += u". tail";
+  EXPECT_EQ(SafeFileStem(dotted), std::u16string(job_naming::kMaxStemChars - 2, u'a'));
+  // Characters are counted, not UTF-16 units: a pair is one character and
+  // is never cut in two.
+  const std::u16string emoji = u"\U0001F600";
+  std::u16string pairs;
+  for (std::size_t i = 0; i < job_naming::kMaxStemChars + 3; ++i) pairs += emoji;
+  EXPECT_EQ(SafeFileStem(pairs).size(), 2 * job_naming::kMaxStemChars);
+  std::u16string one_short(job_naming::kMaxStemChars - 1, u'a');
+  EXPECT_EQ(SafeFileStem(one_short + emoji + u"b"), one_short + emoji);
+  // A prefixed device name stays within the bound too, and does not end in
+  // a dot exposed by the cut.
+  EXPECT_EQ(SafeFileStem(u"CON." + longest).size(), job_naming::kMaxStemChars);
+  const std::u16string xs(job_naming::kMaxStemChars - 6, u'x');
+  EXPECT_EQ(SafeFileStem(u"CON." + xs + u".y"), u"_CON." + xs);
 }
 
 TEST(MonitorNamingTest, NumberedCandidates) {
-  EXPECT_EQ(NumberedStem(L"Report", 0), L"Report");
-  EXPECT_EQ(NumberedStem(L"Report", 1), L"Report");
-  EXPECT_EQ(NumberedStem(L"Report", 2), L"Report (2)");
-  EXPECT_EQ(NumberedStem(L"Report", 123), L"Report (123)");
+  EXPECT_EQ(NumberedStem(u"Report", 0), u"Report");
+  EXPECT_EQ(NumberedStem(u"Report", 1), u"Report");
+  EXPECT_EQ(NumberedStem(u"Report", 2), u"Report (2)");
+  EXPECT_EQ(NumberedStem(u"Report", 123), u"Report (123)");
+}
+
+TEST(MonitorNamingTest, FirstFreeNumberSkipsNamesInUse) {
+  std::vector<unsigned> tried;
+  auto taken_below_4 = [&](unsigned n) {
+    tried.push_back(n);
+    return n < 4 ? Attempt::kNameTaken : Attempt::kDone;
+  };
+  EXPECT_EQ(FirstFreeNumber(1, taken_below_4), 4u);
+  EXPECT_EQ(tried, (std::vector<unsigned>{1, 2, 3, 4}));
+  // A later start (the number a job claimed first) is kept.
+  tried.clear();
+  EXPECT_EQ(FirstFreeNumber(7, taken_below_4), 7u);
+  EXPECT_EQ(tried, std::vector<unsigned>{7});
+  // Another failure stops at once: the caller keeps what it has.
+  tried.clear();
+  EXPECT_EQ(FirstFreeNumber(2, [&](unsigned n) {
+              tried.push_back(n);
+              return n == 2 ? Attempt::kNameTaken : Attempt::kFailed;
+            }),
+            0u);
+  EXPECT_EQ(tried, (std::vector<unsigned>{2, 3}));
+  // Every name taken: none after the last candidate.
+  unsigned last = 0;
+  EXPECT_EQ(FirstFreeNumber(0, [&](unsigned n) {
+              last = n;
+              return Attempt::kNameTaken;
+            }),
+            0u);
+  EXPECT_EQ(last, job_naming::kMaxCandidates);
+}
+
+TEST(MonitorNamingTest, TemporaryNamesAreLiteralForEveryProgram) {
+  const std::string name = TemporaryPdfName(4294967295ul, 0xFFFFFFFFul, 0x1234ul, 7);
+  EXPECT_EQ(name, "tavrin-4294967295-ffffffff-1234-7.pdf");
+  const std::string stem = name.substr(0, name.size() - 4);
+  EXPECT_EQ(stem.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-"), std::string::npos);
+  EXPECT_NE(TemporaryPdfName(1, 2, 3, 4), TemporaryPdfName(1, 2, 3, 5));
+  EXPECT_NE(TemporaryPdfName(1, 2, 3, 4), TemporaryPdfName(1, 3, 3, 4));
 }
 
 TEST(MonitorNamingTest, OutputFolderUnderTheInstallRoot) {

@@ -83,10 +83,19 @@ TEST_F(SpoolerRestartTest, ASlowStopIsAwaitedSoTheSpoolerRunsAgain) {
   for (size_t i = 0; i + 1 < sleeps.size(); ++i) before_start += sleeps[i];
   EXPECT_GE(before_start, 2000u);  // the stop had finished
   EXPECT_LT(before_start, 2500u);  // and no longer than needed
-  std::vector<std::string> calls = ServiceCalls();
-  EXPECT_EQ(calls.back(), "Sleep 500");
-  EXPECT_TRUE(test::InOrder(calls, {"ControlService Spooler, 1", "QueryServiceStatus Spooler",
-                                    "StartServiceA Spooler"}));
+  EXPECT_TRUE(test::InOrder(ServiceCalls(), {"ControlService Spooler, 1",
+                                             "QueryServiceStatus Spooler", "StartServiceA Spooler",
+                                             "Sleep 500", "QueryServiceStatus Spooler -> 4"}));
+}
+
+TEST_F(SpoolerRestartTest, ASlowStartIsAwaitedSoTheSpoolerAnswersAfterwards) {
+  m.services.SetSpoolerStartTime(1800);
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_TRUE(m.spooler.Running());
+  DWORD total = 0;
+  for (DWORD ms : m.Sleeps()) total += ms;
+  EXPECT_GE(total, 500u + 1800u);
+  EXPECT_LT(total, 500u + 1800u + 250u);
 }
 
 TEST_F(SpoolerRestartTest, AStopThatNeverEndsIsAwaitedAtMostThirtySeconds) {
@@ -96,6 +105,18 @@ TEST_F(SpoolerRestartTest, AStopThatNeverEndsIsAwaitedAtMostThirtySeconds) {
   for (DWORD ms : m.Sleeps()) total += ms;
   EXPECT_GE(total, 30000u);
   EXPECT_LE(total, 30000u + 500u);
+}
+
+TEST_F(SpoolerRestartTest, WithoutTheRightToWatchTheSpoolerTheFixedWaitsRemain) {
+  m.services.SetSpoolerStopTime(100);
+  // Stop and start are allowed, the status query and the dependents' list
+  // are not.
+  m.FailCall("OpenServiceA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_EQ(m.Sleeps(), (std::vector<DWORD>{500, 500}));
+  EXPECT_TRUE(Calls({"QueryServiceStatus", "EnumDependentServicesA"}).empty());
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(m.services.OpenHandles(), 0);
 }
 
 TEST_F(SpoolerRestartTest, WithoutRightsEveryStepFailsQuietly) {
@@ -111,6 +132,66 @@ TEST_F(SpoolerRestartTest, AStoppedSpoolerIsStarted) {
   m.services.StopSpooler();
   EXPECT_TRUE(RestartSpooler());
   EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+TEST_F(SpoolerRestartTest, DependentsStopFirstAndStartAgainInReverseOrder) {
+  m.services.AddDependent("Fax");
+  m.services.AddDependent("FaxHelper", "Fax");
+  m.services.AddDependent("Idle", "Spooler", false);
+  m.services.SetStopTime("Fax", 700);
+  m.services.SetStartTime("Spooler", 600);
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_EQ(Calls({"ControlService", "StartServiceA"}),
+            (std::vector<std::string>{"ControlService FaxHelper, 1", "ControlService Fax, 1",
+                                      "ControlService Spooler, 1", "StartServiceA Spooler",
+                                      "StartServiceA Fax", "StartServiceA FaxHelper"}));
+  // Fax was awaited until it had stopped, the spooler until it ran.
+  EXPECT_TRUE(test::InOrder(ServiceCalls(),
+                            {"ControlService Fax, 1", "QueryServiceStatus Fax -> 3", "Sleep 250",
+                             "QueryServiceStatus Fax -> 1", "ControlService Spooler, 1",
+                             "StartServiceA Spooler", "Sleep 500", "QueryServiceStatus Spooler -> 2",
+                             "Sleep 250", "QueryServiceStatus Spooler -> 4", "StartServiceA Fax"}));
+  for (const char* name : {"Spooler", "Fax", "FaxHelper"})
+    EXPECT_EQ(m.services.StateOf(name), static_cast<DWORD>(SERVICE_RUNNING)) << name;
+  EXPECT_EQ(m.services.StateOf("Idle"), static_cast<DWORD>(SERVICE_STOPPED)) << "not started";
+  EXPECT_TRUE(LogMessages().empty());
+  EXPECT_EQ(m.services.OpenHandles(), 0);
+}
+
+TEST_F(SpoolerRestartTest, ADependentThatWillNotStopLeavesEveryServiceRunning) {
+  m.services.AddDependent("Fax");
+  m.services.AddDependent("Telemetry");  // stopped first, the last one started
+  m.services.SetAcceptsStop("Fax", false);
+  m.spooler.InstallMonitor("TAVRIN Monitor", "tavmon.dll");
+  EXPECT_FALSE(RestartSpooler());
+  EXPECT_EQ(Calls({"ControlService", "StartServiceA"}),
+            (std::vector<std::string>{"ControlService Telemetry, 1", "ControlService Fax, 1 -> 1052",
+                                      "StartServiceA Telemetry"}));
+  for (const char* name : {"Spooler", "Fax", "Telemetry"})
+    EXPECT_EQ(m.services.StateOf(name), static_cast<DWORD>(SERVICE_RUNNING)) << name;
+  EXPECT_TRUE(m.files.IsLoaded(m.platform().system_dir + "\\tavmon.dll"));
+  EXPECT_EQ(LogMessages(), std::vector<std::string>{
+                               "Spooler not restarted, dependent service Fax did not stop: 1052"});
+
+  // One that takes longer than 30 s to stop counts as refusing.
+  m.journal.clear();
+  m.files.Put(test::kLogPath, "");
+  m.services.SetAcceptsStop("Fax", true);
+  m.services.SetStopTime("Fax", 45000);
+  EXPECT_FALSE(RestartSpooler());
+  EXPECT_EQ(LogMessages(), std::vector<std::string>{
+                               "Spooler not restarted, dependent service Fax did not stop: 1053"});
+  EXPECT_TRUE(Calls({"ControlService Spooler"}).empty());
+}
+
+TEST_F(SpoolerRestartTest, ADependentThatWillNotStartAgainIsLogged) {
+  m.services.AddDependent("Fax");
+  m.services.SetDisabled("Fax", true);
+  EXPECT_TRUE(RestartSpooler());
+  EXPECT_TRUE(m.spooler.Running());
+  EXPECT_EQ(m.services.StateOf("Fax"), static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(LogMessages(),
+            std::vector<std::string>{"Dependent service Fax not started again: 1058"});
 }
 
 TEST_F(SpoolerRestartTest, Windows9xHasNoServiceManager) {

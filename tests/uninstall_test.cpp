@@ -158,6 +158,44 @@ TEST_F(UninstallTest, ValuesLeftOverFromEarlierCallsAreLoggedToo) {
                                                      "DeleteMonitor: 183"}));
 }
 
+TEST_F(UninstallTest, QueuedJobsArePurgedSoNothingIsLeft) {
+  for (const sim::Platform& platform :
+       {sim::Platform::NT4(), sim::Platform::WinXP(), sim::Platform::Win98()}) {
+    SCOPED_TRACE(platform.name);
+    Boot(platform);
+    InstallProduct();
+    m.spooler.QueueJob("TAVRIN", "quarterly report");
+    m.spooler.QueueJob("TAVRIN", "letter");
+    SetLastError(0);
+    RunUninstall(1);
+    ExpectProductGone();
+    EXPECT_TRUE(m.spooler.Jobs("TAVRIN").empty());
+    EXPECT_TRUE(m.files.List(platform.spool_dir).empty());
+    for (const std::string& line : LogMessages()) {
+      EXPECT_EQ(line.rfind("Delete", 0), std::string::npos) << "no driver or monitor in use: " << line;
+      EXPECT_EQ(line.rfind("SetPrinter", 0), std::string::npos);
+    }
+    EXPECT_TRUE(test::InOrder(Calls({"SetPrinterA", "DeletePrinter"}),
+                              {"SetPrinterA TAVRIN, 0, 3", "DeletePrinter TAVRIN"}));
+    EXPECT_EQ(m.spooler.OpenHandles(), 0);
+  }
+}
+
+TEST_F(UninstallTest, AFailedPurgeIsLoggedAndLeavesTheDriverAndMonitorInUse) {
+  Boot(sim::Platform::WinXP());
+  InstallProduct();
+  m.spooler.QueueJob("TAVRIN", "report");
+  SetLastError(0);
+  m.FailCall("SetPrinterA", ERROR_ACCESS_DENIED);
+  RunUninstall(1);
+  // The marked printer keeps the driver and the monitor; the last error of
+  // the purge is still there after the deletion that only marked it.
+  EXPECT_EQ(LogMessages(),
+            (std::vector<std::string>{"SetPrinter: 5", "startrpc: 5", "DeletePrinterDriver: 3001",
+                                      "DeleteMonitor: 3008"}));
+  EXPECT_FALSE(m.files.List(m.platform().spool_dir).empty());
+}
+
 TEST_F(UninstallTest, Windows9xTakesTwoRunsToFinish) {
   Boot(sim::Platform::Win98());
   InstallProduct();

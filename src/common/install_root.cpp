@@ -27,11 +27,7 @@ std::string InstallRoot() {
   // like one that does not fit at all.
   if (rc != ERROR_SUCCESS || size >= kRootBufferSize) return kDefaultInstallRoot;
 
-  std::string root(buffer.data(), strnlen(buffer.data(), size));
-  if (root.empty()) return kDefaultInstallRoot;
-  // Every relative path is appended without a separator.
-  if (root.back() != '\\') root += '\\';
-  return root;
+  return InstallRootFromValue(std::string(buffer.data(), strnlen(buffer.data(), size)));
 }
 
 std::string SetupDirectory() {

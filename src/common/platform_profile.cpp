@@ -48,9 +48,15 @@ const PlatformProfile& ProfileFor(const PlatformFlags& flags, bool win2000_or_la
 }
 
 const PlatformProfile& ReadPlatformProfile(const PlatformFlags& flags) {
+  // The uninstall logs whatever last-error value its spooler calls leave, so
+  // the probes must not leave theirs (GetVersionExA refuses the extended
+  // record with 122 on NT 4.0).
+  const DWORD last_error = GetLastError();
   SYSTEM_INFO info;
   GetSystemInfo(&info);
-  return ProfileFor(flags, IsWindows2000OrLater(), info.wProcessorArchitecture);
+  const bool win2000 = IsWindows2000OrLater();
+  SetLastError(last_error);
+  return ProfileFor(flags, win2000, info.wProcessorArchitecture);
 }
 
 const char* MonitorLibraryFor(const PlatformFlags& flags, const PlatformProfile& profile) {

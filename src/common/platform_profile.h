@@ -42,7 +42,7 @@ const PlatformProfile& ProfileFor(const PlatformFlags& flags, bool win2000_or_la
                                   WORD architecture);
 
 // Asks the system (IsWindows2000OrLater, GetSystemInfo) and returns the row
-// for the given flags.
+// for the given flags. The thread's last-error value is kept.
 const PlatformProfile& ReadPlatformProfile(const PlatformFlags& flags);
 
 // The monitor libraries follow the NT flag alone, whatever the row: a system

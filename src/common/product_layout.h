@@ -3,6 +3,8 @@
 // trailing backslash).
 #pragma once
 
+#include <string>
+
 // Relative to the install root.
 inline constexpr char kSetupLogPath[] = "tavrin\\res\\drivedir\\setup.log";
 inline constexpr char kProductIniPath[] = "tavrin\\res\\tavrin.ini";
@@ -17,3 +19,13 @@ inline constexpr char kIniUninstall[] = "Uninstall";
 inline constexpr char kProductKey[] = "Software\\Tavrin";
 inline constexpr char kProductPathValue[] = "Path";
 inline constexpr char kDefaultInstallRoot[] = "c:\\";
+
+// The install root that a stored "Path" text stands for: the default when it
+// is empty, otherwise the text with one trailing backslash, since every
+// relative path is appended without a separator. The setup program and the
+// port monitor both read the root through this rule.
+inline std::string InstallRootFromValue(std::string value) {
+  if (value.empty()) return kDefaultInstallRoot;
+  if (value.back() != '\\') value += '\\';
+  return value;
+}

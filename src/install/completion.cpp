@@ -29,21 +29,33 @@ bool QuietRequested(const std::string& ini) {
   return std::strtol(value, nullptr, 10) != 0;
 }
 
+// Tells the user that the spooler cannot be reached, gives the instructions
+// page its ".html" name (it is delivered as ".tmp"; an earlier install may
+// have renamed it already) and returns the viewer command that opens it.
+std::string PrepareManualConfiguration(const InstallState& state) {
+  AfxMessageBox(kManualConfiguration, MB_OK);
+  const std::string page = state.root + "tavrin\\res\\drivedir\\rpcinaccessible";
+  try {
+    CFile::Rename((page + ".tmp").c_str(), (page + ".html").c_str());
+  } catch (const CFileException&) {
+    // Already renamed by an earlier install, or missing.
+  }
+  return kViewerPrefix + page + ".html";
+}
+
 }  // namespace
+
+void EndWithManualConfiguration(const InstallState& state) {
+  const std::string viewer = PrepareManualConfiguration(state);
+  if (!QuietRequested(state.IniPath())) StartDetachedProcess(viewer, 0, SW_SHOWNORMAL);
+}
 
 void CompleteInstall(InstallState& state) {
   ConsoleTrace("Completing printer setup...\n\n");
 
   std::string viewer = kViewerPrefix + state.root + "tavrin\\readme.html";
   if (state.rpc_unavailable == 1) {
-    AfxMessageBox(kManualConfiguration, MB_OK);
-    const std::string page = state.root + "tavrin\\res\\drivedir\\rpcinaccessible";
-    try {
-      CFile::Rename((page + ".tmp").c_str(), (page + ".html").c_str());
-    } catch (const CFileException&) {
-      // Already renamed by an earlier install, or missing.
-    }
-    viewer = kViewerPrefix + page + ".html";
+    viewer = PrepareManualConfiguration(state);
   } else {
     RegisterUninstallEntry();
   }

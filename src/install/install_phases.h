@@ -17,3 +17,8 @@ bool CreatePrinter(InstallState& state);
 // Phase 6: the Add/Remove Programs entry, the readme, the quiet setting and
 // the companion editor's version.
 void CompleteInstall(InstallState& state);
+
+// Ends an install that cannot reach the spooler: the manual-configuration
+// message, and the instructions page opened unless the product settings ask
+// for a quiet install. Nothing else is written.
+void EndWithManualConfiguration(const InstallState& state);

@@ -6,6 +6,7 @@
 #include "common/print_names.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
+#include "common/spooler_restart.h"
 #include "common/text.h"
 #include "framework/afx_file.h"
 #include "framework/afxwin.h"
@@ -126,21 +127,30 @@ bool HandleOldMonitorNT(const InstallState& state) {
 
 bool DetectPlatform(InstallState& state) {
   state.root = InstallRoot();
+  state.flags = ReadPlatformFlags();
+  // A stopped spooler answers every call with 1722: start it before asking
+  // it anything. One that cannot be started leaves the user the manual
+  // configuration, with nothing copied.
+  if (state.flags.is_winnt && !StartSpoolerIfStopped()) {
+    EndWithManualConfiguration(state);
+    return false;
+  }
+
   DWORD driver_dir_error = 0;
   state.driver_dir = QueryDriverDirectory(&driver_dir_error);
   ProbeMonitors();
   state.setup_dir = SetupDirectory();
   if (!QuerySystemDirectory(&state.system_dir)) return false;
 
-  state.flags = ReadPlatformFlags();
   LogLine(state.flags.is_winnt ? "is_winnt = TRUE" : "is_winnt = FALSE");
   LogLine(state.flags.is_win4 ? "is_win4 = TRUE" : "is_win4 = FALSE");
 
   // Without the driver folder every driver file would land in the root of
   // the current drive, and the spooler that cannot name it would refuse
-  // the rest as well.
+  // the rest as well. An unreachable spooler is the user's to configure.
   if (state.driver_dir.empty()) {
     LogError("GetPrinterDriverDirectory", driver_dir_error);
+    if (driver_dir_error == RPC_S_SERVER_UNAVAILABLE) EndWithManualConfiguration(state);
     return false;
   }
 

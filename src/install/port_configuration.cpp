@@ -4,25 +4,37 @@
 #include "common/print_names.h"
 #include "common/reg_key.h"
 #include "install/monitor_contract.h"
-
-namespace {
-
-constexpr char kResponseFile[] = "\\res\\pdfwrite.rsp";
-constexpr char kOutputAndInput[] = " -sOutputFile=\"%1\" -c save pop -f -";
-constexpr char kGhostscript[] = "\\res\\convert\\gswin32c.exe";
-
-}  // namespace
+#include "install/port_record.h"
 
 std::string PortArguments(const std::string& setup_dir) {
-  const std::string response = "@" + setup_dir + kResponseFile;
+  const std::string response = "@" + setup_dir + PORT_RESPONSE_FILE;
   // Ghostscript splits its arguments at blanks: "@C:\Program" would be a
   // response file of its own.
   if (setup_dir.find_first_of(" \t") != std::string::npos)
-    return "\"" + response + "\"" + kOutputAndInput;
-  return response + kOutputAndInput;
+    return "\"" + response + "\"" + PORT_ARGUMENTS_TAIL;
+  return response + PORT_ARGUMENTS_TAIL;
 }
 
-std::string PortCommand(const std::string& setup_dir) { return setup_dir + kGhostscript; }
+std::string PortCommand(const std::string& setup_dir) { return setup_dir + PORT_COMMAND_PROGRAM; }
+
+namespace {
+
+// The text the setup writes for a text value of the record.
+std::string SetupText(const PortValue& value, const std::string& setup_dir) {
+  switch (value.setup) {
+    case PORT_SETUP_COMMAND:
+      return PortCommand(setup_dir);
+    case PORT_SETUP_ARGUMENTS:
+      return PortArguments(setup_dir);
+    case PORT_SETUP_PRINTER:
+      return kPrinterName;
+    case PORT_SETUP_FIXED:
+      break;
+  }
+  return value.setup_text;
+}
+
+}  // namespace
 
 void WritePortConfiguration(const std::string& setup_dir) {
   RegKey monitor;
@@ -32,18 +44,11 @@ void WritePortConfiguration(const std::string& setup_dir) {
   RegKey port;
   if (!ports.CreateSubKey(kPortName, &port)) return;
 
-  // In the order the monitor's configuration dialog lists them.
-  port.SetString("Arguments", PortArguments(setup_dir));
-  port.SetString("Command", PortCommand(setup_dir));
-  port.SetDword("Delay", 300);
-  port.SetString("Description", "TAVRIN Redirected Port");
-  port.SetDword("LogFileDebug", 0);
-  port.SetString("LogFileName", "");
-  port.SetDword("LogFileUse", 0);
-  port.SetDword("Output", 1);
-  port.SetString("Printer", kPrinterName);
-  port.SetDword("PrintError", 0);
-  port.SetDword("RunUser", 0);
-  port.SetDword("ShowWindow", 2);
+  for (const PortValue& value : kPortRecord) {
+    if (value.type == PORT_TEXT)
+      port.SetString(value.name, SetupText(value, setup_dir));
+    else
+      port.SetDword(value.name, static_cast<DWORD>(value.setup_number));
+  }
   // The keys close port first, then "Ports", then the monitor's.
 }

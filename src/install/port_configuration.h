@@ -12,7 +12,7 @@ std::string PortArguments(const std::string& setup_dir);
 // The Ghostscript console program delivered under the setup folder.
 std::string PortCommand(const std::string& setup_dir);
 
-// Writes the twelve values under Monitors\TAVRIN Monitor\Ports\TAVRINPORT,
+// Writes the record's values under Monitors\TAVRIN Monitor\Ports\TAVRINPORT,
 // creating the keys as needed. A key that cannot be opened or created skips
 // the rest silently.
 void WritePortConfiguration(const std::string& setup_dir);

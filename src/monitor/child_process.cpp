@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "monitor/file_calls.h"
+
 namespace {
 
 constexpr DWORD kPipeBytes = 65536;
@@ -116,7 +118,7 @@ ChildProcess::~ChildProcess() {
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application,
                                                   const std::string& command_line,
                                                   const std::string& directory, WORD show_window,
-                                                  const std::string& input_file,
+                                                  const std::wstring& input_file,
                                                   const std::string& output_log, DWORD* error) {
   std::unique_ptr<ChildProcess> child(new ChildProcess);
   StartLock lock;
@@ -126,8 +128,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application
     if (*error != ERROR_SUCCESS) return nullptr;
   } else {
     SECURITY_ATTRIBUTES inherit = Inheritable();
-    child_input.set(CreateFileA(input_file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    child_input.set(OpenPath(input_file, GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING));
     if (!child_input.get()) {
       *error = GetLastError();
       return nullptr;

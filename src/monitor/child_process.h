@@ -23,7 +23,7 @@ class ChildProcess {
   static std::unique_ptr<ChildProcess> Start(const std::string& application,
                                              const std::string& command_line,
                                              const std::string& directory, WORD show_window,
-                                             const std::string& input_file,
+                                             const std::wstring& input_file,
                                              const std::string& output_log, DWORD* error);
 
   // Writes all `size` bytes to the program's standard input, as often as

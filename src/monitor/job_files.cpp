@@ -1,22 +1,46 @@
-// Creating the output folder and claiming a job's file names.
+// Creating the output folder, claiming a job's file names and giving the
+// PDF its name.
 #include "monitor/job_files.h"
 
-#include <vector>
-
+#include "monitor/file_calls.h"
 #include "monitor/job_naming.h"
+#include "monitor/monitor_text.h"
 
 namespace {
 
-// Enough for "stem (9999)": a folder full of one document's copies.
-constexpr unsigned kMaxCandidates = 9999;
+using job_naming::Attempt;
+
+// Temporary names tried before giving up: each try takes a new serial.
+constexpr int kTemporaryTries = 1000;
 
 bool IsFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool IsNameTaken(DWORD error) {
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+// The path of `stem` numbered `n` in `folder`, without extension.
+std::wstring NumberedBase(const JobFiles& files, unsigned n) {
+  return files.folder + FromUtf16(job_naming::NumberedStem(files.stem, n));
+}
+
+// A temporary PDF name in `folder` that no file has yet. Returns false when
+// every try found one.
+bool ChooseTemporaryName(const std::string& folder, DWORD job_id, std::string* path) {
+  static LONG serial = 0;
+  for (int i = 0; i < kTemporaryTries; ++i) {
+    const std::string candidate =
+        folder + job_naming::TemporaryPdfName(job_id, GetCurrentProcessId(), GetTickCount(),
+                                              static_cast<unsigned long>(InterlockedIncrement(&serial)));
+    if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      *path = candidate;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -43,36 +67,44 @@ DWORD MakeFolders(const std::string& folder) {
   return error == ERROR_SUCCESS ? ERROR_PATH_NOT_FOUND : error;
 }
 
-std::string NarrowFileName(const std::wstring& name) {
-  if (name.empty()) return std::string();
-  char fallback[] = "_";
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, fallback, nullptr);
-  if (length <= 1) return std::string();
-  std::vector<char> narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow.data(), length, fallback, nullptr);
-  return std::string(narrow.data());
+DWORD ClaimJobFiles(const std::string& folder, const std::u16string& stem, DWORD job_id,
+                    JobFiles* files) {
+  files->folder = Widen(folder.c_str());
+  files->stem = stem;
+  if (!ChooseTemporaryName(folder, job_id, &files->temp_pdf)) return ERROR_FILE_EXISTS;
+  DWORD error = ERROR_SUCCESS;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  const unsigned number = job_naming::FirstFreeNumber(1, [&](unsigned n) {
+    const std::wstring base = NumberedBase(*files, n);
+    if (PathExists(base + L".pdf")) return Attempt::kNameTaken;
+    file = OpenPath(base + L".ps", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW);
+    if (file != INVALID_HANDLE_VALUE) return Attempt::kDone;
+    error = GetLastError();
+    return IsNameTaken(error) ? Attempt::kNameTaken : Attempt::kFailed;
+  });
+  if (number == 0) return error == ERROR_SUCCESS ? ERROR_FILE_EXISTS : error;
+  files->number = number;
+  files->ps = NumberedBase(*files, number) + L".ps";
+  files->pdf = NumberedBase(*files, number) + L".pdf";
+  files->ps_file = file;
+  return ERROR_SUCCESS;
 }
 
-DWORD ClaimJobFiles(const std::string& folder, const std::wstring& stem, JobFiles* files) {
-  for (unsigned n = 1; n <= kMaxCandidates; ++n) {
-    const std::string base = folder + NarrowFileName(job_naming::NumberedStem(stem, n));
-    const std::string pdf = base + ".pdf";
-    const std::string ps = base + ".ps";
-    if (Exists(pdf)) continue;
-    HANDLE file = CreateFileA(ps.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-      return error;
-    }
-    files->pdf = pdf;
-    files->ps = ps;
-    files->ps_file = file;
-    return ERROR_SUCCESS;
-  }
-  return ERROR_FILE_EXISTS;
+DWORD PlaceFinishedPdf(JobFiles* files) {
+  const std::wstring temporary = Widen(files->temp_pdf.c_str());
+  DWORD error = ERROR_SUCCESS;
+  const unsigned number = job_naming::FirstFreeNumber(files->number, [&](unsigned n) {
+    const std::wstring base = NumberedBase(*files, n);
+    // A running job's data under that name: its PDF is to have it.
+    if (n != files->number && PathExists(base + L".ps")) return Attempt::kNameTaken;
+    error = MovePathNoReplace(temporary, base + L".pdf");
+    if (error == ERROR_SUCCESS) return Attempt::kDone;
+    return IsNameTaken(error) ? Attempt::kNameTaken : Attempt::kFailed;
+  });
+  if (number == 0) return error == ERROR_SUCCESS ? ERROR_FILE_EXISTS : error;
+  files->number = number;
+  files->pdf = NumberedBase(*files, number) + L".pdf";
+  return ERROR_SUCCESS;
 }
 
 bool FileSize(const std::string& path, DWORD* size) {

@@ -1,6 +1,8 @@
-// The files of a job in the output folder: "<stem>.pdf" made by the
-// program, and "<stem>.ps", the job's own data written alongside while the
-// job runs and kept when no PDF came of it.
+// The files of a job in the output folder. The job's data is written to
+// "<stem>.ps" under the document's own name while the job runs, and kept
+// when no PDF came of it. The program writes the PDF under a temporary
+// name of plain ASCII ("%1"), which becomes "<stem>.pdf" once the job has
+// succeeded: no program ever sees the document's name.
 #pragma once
 
 #include <windows.h>
@@ -12,23 +14,31 @@
 DWORD MakeFolders(const std::string& folder);
 
 struct JobFiles {
-  std::string pdf;               // the file the program is to write ("%1")
-  std::string ps;                // the copy of the job's data
+  std::wstring folder;    // the output folder, ending in a backslash
+  std::u16string stem;    // the document's file stem before numbering
+  unsigned number = 1;    // the number taken: job_naming::NumberedStem(stem, number)
+  std::wstring ps;        // the copy of the job's data
+  std::wstring pdf;       // the PDF's own name (the next free number once placed)
+  std::string temp_pdf;   // the file the program writes ("%1"): ASCII letters, digits, '-'
   HANDLE ps_file = INVALID_HANDLE_VALUE;  // open for writing while the job runs
 };
 
-// Chooses the first stem of `document` (already made safe) in `folder` for
-// which neither the .pdf nor the .ps exists, and creates the .ps there
-// (exclusively, so that two jobs never take the same name). Returns
-// ERROR_SUCCESS or the error of the file call.
-DWORD ClaimJobFiles(const std::string& folder, const std::wstring& stem, JobFiles* files);
+// Chooses the first number of `stem` in `folder` for which neither the .pdf
+// nor the .ps exists and creates the .ps there (exclusively, so that two
+// jobs never take the same name), and a temporary PDF name of job `job_id`
+// that no file has. Returns ERROR_SUCCESS or the error of the file call.
+DWORD ClaimJobFiles(const std::string& folder, const std::u16string& stem, DWORD job_id,
+                    JobFiles* files);
+
+// Renames the finished temporary PDF to the document's own name: the
+// number taken, or the next free one when a file of that name appeared
+// meanwhile (never replacing one, and passing over numbers whose .ps
+// another job holds). Sets files->pdf to the name given. Returns
+// ERROR_SUCCESS, or the error with the PDF left under its temporary name.
+DWORD PlaceFinishedPdf(JobFiles* files);
 
 // The size of the file at `path`; false when it does not open.
 bool FileSize(const std::string& path, DWORD* size);
 
 // Writes all `size` bytes to `file`. Returns ERROR_SUCCESS or the error.
 DWORD WriteAll(HANDLE file, const BYTE* data, DWORD size);
-
-// The text in the ANSI code page for a file name: characters the code page
-// lacks become '_'.
-std::string NarrowFileName(const std::wstring& name);

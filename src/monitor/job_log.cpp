@@ -7,6 +7,20 @@ JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::str
                const std::string& document)
     : path_(path), enabled_(enabled), debug_(debug), port_(port), document_(document) {}
 
+void JobLog::Begin() {
+  if (!enabled_ && !debug_) return;
+  HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  // Another job may be writing too: only an empty file gets the mark.
+  if (GetFileSize(file, nullptr) == 0) {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    DWORD written = 0;
+    WriteFile(file, kByteOrderMark, sizeof(kByteOrderMark) - 1, &written, nullptr);
+  }
+  CloseHandle(file);
+}
+
 void JobLog::Failure(const char* format, ...) {
   if (!enabled_) return;
   va_list args;
@@ -27,13 +41,14 @@ void JobLog::Debug(const char* format, ...) {
 void JobLog::Append(const char* format, va_list args) {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  char text[1024];
+  char text[2048];
   std::vsnprintf(text, sizeof(text), format, args);
-  char line[1400];
+  char line[2600];
   const int length = std::snprintf(line, sizeof(line), "%04u-%02u-%02u %02u:%02u:%02u %s \"%s\": %s\r\n",
                                    now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                                    now.wSecond, port_.c_str(), document_.c_str(), text);
   if (length <= 0) return;
+  Begin();
   const DWORD size = length < static_cast<int>(sizeof(line)) ? static_cast<DWORD>(length)
                                                               : static_cast<DWORD>(sizeof(line) - 1);
   AppendToFile(path_, line, size);

@@ -1,5 +1,7 @@
 // The port's log file ("LogFileUse", "LogFileName", "LogFileDebug"): lines
-// appended with the local time, the port and the document.
+// appended with the local time, the port and the document. The file is
+// UTF-8, begun with a byte-order mark so that editors of every code page
+// read the document names of every script; all text handed in is UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +11,9 @@
 
 class JobLog {
  public:
-  // A log of the job `document` on `port` into `path`; `enabled` turns the
-  // failure lines on, `debug` the per-call lines (each switch on its own).
+  // A log of the job `document` on `port` (both UTF-8) into `path`;
+  // `enabled` turns the failure lines on, `debug` the per-call lines (each
+  // switch on its own).
   JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
          const std::string& document);
 
@@ -26,6 +29,10 @@ class JobLog {
       __attribute__((format(printf, 2, 3)))
 #endif
       ;
+
+  // Begins the file with the byte-order mark when it is missing or empty
+  // and any of its lines are on; before a program's output is sent there.
+  void Begin();
 
   bool enabled() const { return enabled_; }
   const std::string& path() const { return path_; }

@@ -1,69 +1,95 @@
 // File names and command lines of print jobs.
 #include "monitor/job_naming.h"
 
+#include <cstdio>
+
 #include "common/product_layout.h"
+#include "monitor/document_name.h"
+#include "monitor/unicode_text.h"
 
 namespace job_naming {
 
 namespace {
 
 // Characters that no Windows file name may hold.
-bool IsForbidden(wchar_t c) {
+bool IsForbidden(char16_t c) {
   if (c < 0x20 || c == 0x7F) return true;
   switch (c) {
-    case L'\\': case L'/': case L':': case L'*': case L'?':
-    case L'"': case L'<': case L'>': case L'|':
+    case u'\\': case u'/': case u':': case u'*': case u'?':
+    case u'"': case u'<': case u'>': case u'|':
       return true;
     default:
       return false;
   }
 }
 
-wchar_t Upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
 // Whether `stem` names a device: the part before the first dot (with
 // trailing blanks, which Windows ignores there) is one of the reserved names.
-bool IsDeviceName(const std::wstring& stem) {
-  std::wstring base = stem.substr(0, stem.find(L'.'));
-  while (!base.empty() && base.back() == L' ') base.pop_back();
-  for (wchar_t& c : base) c = Upper(c);
-  static const wchar_t* const kPlain[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CLOCK$"};
-  for (const wchar_t* name : kPlain)
+bool IsDeviceName(const std::u16string& stem) {
+  std::u16string base = stem.substr(0, stem.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  for (char16_t& c : base) c = Upper(c);
+  static const char16_t* const kPlain[] = {u"CON", u"PRN", u"AUX", u"NUL", u"CLOCK$"};
+  for (const char16_t* name : kPlain)
     if (base == name) return true;
-  if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0))
-    return base[3] >= L'1' && base[3] <= L'9';
+  if (base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0))
+    return base[3] >= u'1' && base[3] <= u'9';
   return false;
 }
 
 // Drops trailing dots and blanks (Windows would drop them silently, so the
 // name written and the name checked would differ).
-void TrimEnd(std::wstring* text) {
-  while (!text->empty() && (text->back() == L'.' || text->back() == L' ')) text->pop_back();
+void TrimEnd(std::u16string* text) {
+  while (!text->empty() && (text->back() == u'.' || text->back() == u' ')) text->pop_back();
 }
 
 }  // namespace
 
-std::wstring SafeFileStem(const std::wstring& document) {
-  std::wstring stem;
-  stem.reserve(document.size());
-  for (wchar_t c : document) stem += IsForbidden(c) ? L'_' : c;
-  const std::size_t first = stem.find_first_not_of(L' ');
-  stem.erase(0, first == std::wstring::npos ? stem.size() : first);
-  if (stem.size() > kMaxStemChars) stem.resize(kMaxStemChars);
-  // A UTF-16 name cut between the halves of a surrogate pair loses the half.
-  if (!stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF) stem.pop_back();
+std::u16string SafeFileStem(const std::u16string& name) {
+  std::u16string stem;
+  stem.reserve(name.size());
+  for (char16_t c : name) stem += IsForbidden(c) ? u'_' : c;
+  const std::size_t first = stem.find_first_not_of(u' ');
+  stem.erase(0, first == std::u16string::npos ? stem.size() : first);
+  stem = unicode_text::FirstCharacters(stem, kMaxStemChars);
   TrimEnd(&stem);
-  if (stem.empty()) return L"document";
+  if (stem.empty()) return u"document";
   if (IsDeviceName(stem)) {
-    stem.insert(stem.begin(), L'_');
-    if (stem.size() > kMaxStemChars) stem.resize(kMaxStemChars);
+    stem = unicode_text::FirstCharacters(u"_" + stem, kMaxStemChars);
+    TrimEnd(&stem);
   }
   return stem;
 }
 
-std::wstring NumberedStem(const std::wstring& stem, unsigned n) {
+std::u16string DocumentFileStem(const std::u16string& document) {
+  return SafeFileStem(document_name::Undecorated(document));
+}
+
+std::u16string NumberedStem(const std::u16string& stem, unsigned n) {
   if (n <= 1) return stem;
-  return stem + L" (" + std::to_wstring(n) + L")";
+  const std::string number = std::to_string(n);
+  return stem + u" (" + std::u16string(number.begin(), number.end()) + u")";
+}
+
+std::string TemporaryPdfName(unsigned long job_id, unsigned long process_id,
+                             unsigned long tick_count, unsigned long serial) {
+  char name[64];
+  std::snprintf(name, sizeof(name), "tavrin-%lu-%lx-%lx-%lu.pdf", job_id, process_id, tick_count,
+                serial);
+  return name;
+}
+
+unsigned FirstFreeNumber(unsigned first, const std::function<Attempt(unsigned)>& attempt) {
+  for (unsigned n = first < 1 ? 1 : first; n <= kMaxCandidates; ++n) {
+    switch (attempt(n)) {
+      case Attempt::kDone: return n;
+      case Attempt::kFailed: return 0;
+      case Attempt::kNameTaken: break;
+    }
+  }
+  return 0;
 }
 
 std::string OutputFolder(const std::string& install_root) {

@@ -4,25 +4,50 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace job_naming {
 
-// Longest file-name stem SafeFileStem gives, in characters: with the
-// output folder, a " (NNN)" and the extension it stays well inside MAX_PATH.
+// Longest file-name stem SafeFileStem gives, in characters (a surrogate
+// pair is one): with the output folder, a " (NNN)" and the extension it
+// stays inside MAX_PATH.
 inline constexpr std::size_t kMaxStemChars = 96;
 
-// The document's name made usable as a file name without extension:
-// \ / : * ? " < > | and control characters become '_', leading blanks and
-// trailing dots and blanks go, a reserved device name (CON, PRN, AUX, NUL,
-// COM1-COM9, LPT1-LPT9, also with an extension such as "nul.txt") gets a
-// leading '_', the length is cut to kMaxStemChars. An empty result is
-// "document".
-std::wstring SafeFileStem(const std::wstring& document);
+// Most numbered candidates tried for one name: "stem (9999)".
+inline constexpr unsigned kMaxCandidates = 9999;
+
+// A name made usable as a file name without extension: \ / : * ? " < > |
+// and control characters become '_', leading blanks and trailing dots and
+// blanks go, the length is cut to kMaxStemChars, a reserved device name
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with an extension such
+// as "nul.txt") gets a leading '_'. An empty result is "document".
+std::u16string SafeFileStem(const std::u16string& name);
+
+// The stem of the PDF of the document named `document` (UTF-16 as the
+// spooler hands it over): the application's decorations removed
+// (document_name::Undecorated), then made safe (SafeFileStem).
+std::u16string DocumentFileStem(const std::u16string& document);
 
 // The stem of the n-th candidate for a file: n <= 1 gives `stem` itself,
 // n >= 2 "stem (n)".
-std::wstring NumberedStem(const std::wstring& stem, unsigned n);
+std::u16string NumberedStem(const std::u16string& stem, unsigned n);
+
+// The name of the file the program writes before it gets the document's
+// name: "tavrin-<job>-<process>-<tick>-<serial>.pdf", of ASCII letters,
+// digits and '-' only, so that any program reads it literally (Ghostscript
+// takes '%' for a page number). The process and the tick count keep the
+// names of different runs apart, the serial those of one run.
+std::string TemporaryPdfName(unsigned long job_id, unsigned long process_id,
+                             unsigned long tick_count, unsigned long serial);
+
+// How one attempt to use a numbered name went.
+enum class Attempt { kDone, kNameTaken, kFailed };
+
+// Tries the numbers `first`, `first` + 1, ... up to kMaxCandidates with
+// `attempt` until one is done or fails for another reason than a name in
+// use. Returns the number that was done; 0 when none was.
+unsigned FirstFreeNumber(unsigned first, const std::function<Attempt(unsigned)>& attempt);
 
 // The folder the PDF files go to: "<root>tavrin\output\" ; a root without
 // its trailing backslash gets one, an empty root is "c:\".

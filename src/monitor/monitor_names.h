@@ -38,10 +38,6 @@ inline constexpr auto kUiLibraryW = ToWide(kMonitorUiLibrary9x);
 inline constexpr auto kUiLibraryW = ToWide(kMonitorUiLibraryNT);
 #endif
 
-inline constexpr wchar_t kDescriptionValueW[] = L"Description";
-// What the port is called when its key holds no description.
-inline constexpr wchar_t kDefaultDescriptionW[] = L"TAVRIN Redirected Port";
-
 // The port's type as EnumPorts reports it: written to, and redirected to a
 // program rather than to a device.
 inline constexpr DWORD kPortType = PORT_TYPE_WRITE | PORT_TYPE_REDIRECTED;

@@ -1,6 +1,8 @@
 // Conversions between the spooler's two character sets.
 #include "monitor/monitor_text.h"
 
+#include "monitor/unicode_text.h"
+
 std::wstring Widen(const char* text) {
   if (!text || !*text) return std::wstring();
   const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -20,6 +22,45 @@ std::string Narrow(const wchar_t* text) {
   narrow.resize(static_cast<size_t>(length - 1));
   return narrow;
 }
+
+std::u16string ToUtf16(const std::wstring& text) {
+  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {
+    return std::u16string(text.begin(), text.end());
+  } else {
+    // A 32-bit wchar_t (the native test build) holds whole code points.
+    std::u16string out;
+    for (wchar_t c : text) {
+      const auto point = static_cast<char32_t>(c);
+      if (point < 0x10000) {
+        out.push_back(static_cast<char16_t>(point));
+      } else {
+        out.push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF)));
+      }
+    }
+    return out;
+  }
+}
+
+std::wstring FromUtf16(const std::u16string& text) {
+  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {
+    return std::wstring(text.begin(), text.end());
+  } else {
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      char32_t point = text[i];
+      const bool pair = point >= 0xD800 && point < 0xDC00 && i + 1 < text.size() &&
+                        text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+      if (pair) point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00);
+      out.push_back(static_cast<wchar_t>(point));
+    }
+    return out;
+  }
+}
+
+std::string LogText(const std::wstring& text) { return unicode_text::ToUtf8(ToUtf16(text)); }
+
+std::string LogTextFromAnsi(const std::string& text) { return LogText(Widen(text.c_str())); }
 
 bool SameName(const wchar_t* a, const wchar_t* b) {
   if (!a || !b) return false;

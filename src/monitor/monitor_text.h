@@ -13,6 +13,17 @@ std::wstring Widen(const char* text);
 std::string Narrow(const wchar_t* text);
 inline std::string Narrow(const std::wstring& text) { return Narrow(text.c_str()); }
 
+// The same UTF-16 text in the standard library's UTF-16 string and in the
+// system's wide string (the same 16-bit units on Windows; where wchar_t
+// holds 32 bits, as in the native test build, whole code points).
+std::u16string ToUtf16(const std::wstring& text);
+std::wstring FromUtf16(const std::u16string& text);
+
+// Text for the port's log file, which is UTF-8: wide text, or ANSI text
+// (paths and command lines from the registry).
+std::string LogText(const std::wstring& text);
+std::string LogTextFromAnsi(const std::string& text);
+
 // Port and printer names compare without regard to case, as the spooler's.
 bool SameName(const wchar_t* a, const wchar_t* b);
 

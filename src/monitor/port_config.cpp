@@ -1,10 +1,19 @@
 // Reading a port's configuration record.
 #include "monitor/port_config.h"
 
+#include "install/port_record.h"
 #include "monitor/monitor_names.h"
 #include "monitor/monitor_text.h"
 
 namespace {
+
+// The record's default for an absent number value.
+DWORD DefaultNumber(PortValueIndex index) {
+  return static_cast<DWORD>(kPortRecord[index].default_number);
+}
+
+// The record's name of a value, widened for the registry functions.
+std::wstring ValueName(PortValueIndex index) { return Widen(kPortRecord[index].name); }
 
 // Reads a string value into *out; leaves it as it was when the value is
 // missing. Returns the registry's result.
@@ -34,32 +43,42 @@ void ReadSwitch(ConfigRegistry& registry, const std::wstring& key, const wchar_t
 
 }  // namespace
 
+PortConfig::PortConfig()
+    : command(kPortRecord[PORT_COMMAND].default_text),
+      arguments(kPortRecord[PORT_ARGUMENTS].default_text),
+      delay_ms(DefaultNumber(PORT_DELAY)),
+      output(DefaultNumber(PORT_OUTPUT)),
+      print_error(DefaultNumber(PORT_PRINT_ERROR) != 0),
+      run_user(DefaultNumber(PORT_RUN_USER) != 0),
+      show_window(DefaultNumber(PORT_SHOW_WINDOW)),
+      log_use(DefaultNumber(PORT_LOG_FILE_USE) != 0),
+      log_name(kPortRecord[PORT_LOG_FILE_NAME].default_text),
+      log_debug(DefaultNumber(PORT_LOG_FILE_DEBUG) != 0) {}
+
 LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConfig* config) {
   *config = PortConfig();
   const std::wstring key = std::wstring(kPortsSubKeyW.c_str()) + L"\\" + port;
   // "Command" tells whether the key opens at all.
-  const LONG result = ReadString(registry, key, L"Command", &config->command);
+  const LONG result =
+      ReadString(registry, key, ValueName(PORT_COMMAND).c_str(), &config->command);
   if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) return result;
-  ReadString(registry, key, L"Arguments", &config->arguments);
-  ReadDword(registry, key, L"Delay", &config->delay_ms);
+  ReadString(registry, key, ValueName(PORT_ARGUMENTS).c_str(), &config->arguments);
+  ReadDword(registry, key, ValueName(PORT_DELAY).c_str(), &config->delay_ms);
   if (config->delay_ms > kMaxDelayMs) config->delay_ms = kMaxDelayMs;
-  ReadDword(registry, key, L"Output", &config->output);
-  ReadSwitch(registry, key, L"PrintError", &config->print_error);
-  ReadSwitch(registry, key, L"RunUser", &config->run_user);
-  ReadDword(registry, key, L"ShowWindow", &config->show_window);
-  ReadSwitch(registry, key, L"LogFileUse", &config->log_use);
-  ReadString(registry, key, L"LogFileName", &config->log_name);
-  ReadSwitch(registry, key, L"LogFileDebug", &config->log_debug);
+  ReadDword(registry, key, ValueName(PORT_OUTPUT).c_str(), &config->output);
+  ReadSwitch(registry, key, ValueName(PORT_PRINT_ERROR).c_str(), &config->print_error);
+  ReadSwitch(registry, key, ValueName(PORT_RUN_USER).c_str(), &config->run_user);
+  ReadDword(registry, key, ValueName(PORT_SHOW_WINDOW).c_str(), &config->show_window);
+  ReadSwitch(registry, key, ValueName(PORT_LOG_FILE_USE).c_str(), &config->log_use);
+  ReadString(registry, key, ValueName(PORT_LOG_FILE_NAME).c_str(), &config->log_name);
+  ReadSwitch(registry, key, ValueName(PORT_LOG_FILE_DEBUG).c_str(), &config->log_debug);
   return ERROR_SUCCESS;
 }
 
 std::string ReadInstallRoot() {
   std::wstring path;
   std::unique_ptr<ConfigRegistry> product = MakeSystemRegistry(kProductKeyW.c_str());
-  if (product->StringValue(L"", kProductPathValueW.c_str(), &path) != ERROR_SUCCESS ||
-      path.empty())
+  if (product->StringValue(L"", kProductPathValueW.c_str(), &path) != ERROR_SUCCESS)
     return kDefaultInstallRoot;
-  std::string root = Narrow(path);
-  if (root.back() != '\\') root += '\\';
-  return root;
+  return InstallRootFromValue(Narrow(path));
 }

@@ -9,17 +9,21 @@
 
 #include "monitor/config_registry.h"
 
+// The record's values as the monitor uses them; each starts as the
+// record's default for an absent value.
 struct PortConfig {
   std::string command;      // "Command": the program a job's data is fed to
   std::string arguments;    // "Arguments": its arguments, "%1" the output file
-  DWORD delay_ms = 300;     // "Delay": how long the output file may take to appear
-  DWORD output = 1;         // "Output": 1 = the file the monitor chooses (the only mode)
-  bool print_error = false; // "PrintError": failures reported to the spooler too
-  bool run_user = false;    // "RunUser": reserved, the program runs as the spooler
-  DWORD show_window = 2;    // "ShowWindow": SW_* for a program that opens a window
-  bool log_use = false;     // "LogFileUse": failures (and the program's output) logged
+  DWORD delay_ms;           // "Delay": how long the output file may take to appear
+  DWORD output;             // "Output": 1 = the file the monitor chooses (the only mode)
+  bool print_error;         // "PrintError": failures reported to the spooler too
+  bool run_user;            // "RunUser": reserved, the program runs as the spooler
+  DWORD show_window;        // "ShowWindow": SW_* for a program that opens a window
+  bool log_use;             // "LogFileUse": failures (and the program's output) logged
   std::string log_name;     // "LogFileName": the log file, empty = the default one
-  bool log_debug = false;   // "LogFileDebug": one log line per call as well
+  bool log_debug;           // "LogFileDebug": one log line per call as well
+
+  PortConfig();
 };
 
 // The longest "Delay" honoured, in milliseconds; larger values are cut.

@@ -1,6 +1,7 @@
 // Reading the port list from the monitor's "Ports" key.
 #include "monitor/port_list.h"
 
+#include "install/port_record.h"
 #include "monitor/monitor_names.h"
 #include "monitor/monitor_text.h"
 
@@ -21,9 +22,10 @@ LONG ReadPortNames(ConfigRegistry& registry, std::vector<std::wstring>* names) {
 std::wstring ReadDescription(ConfigRegistry& registry, const std::wstring& port) {
   std::wstring description;
   const std::wstring key = std::wstring(kPortsSubKeyW.c_str()) + L"\\" + port;
-  if (registry.StringValue(key, kDescriptionValueW, &description) != ERROR_SUCCESS ||
+  const PortValue& value = kPortRecord[PORT_DESCRIPTION];
+  if (registry.StringValue(key, Widen(value.name).c_str(), &description) != ERROR_SUCCESS ||
       description.empty())
-    description = kDefaultDescriptionW;
+    description = Widen(value.default_text);
   return description;
 }
 

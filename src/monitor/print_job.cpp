@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "monitor/file_calls.h"
 #include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
 #include "monitor/spooler_status.h"
@@ -50,7 +51,7 @@ std::string Number(unsigned long value) {
 PrintJob::PrintJob(const std::wstring& port, const std::wstring& printer, DWORD job_id,
                    const std::wstring& document)
     : port_(Narrow(port)), printer_(Narrow(printer)), document_(Narrow(document)),
-      job_id_(job_id) {}
+      document_log_(LogText(document)), job_id_(job_id) {}
 
 PrintJob::~PrintJob() {
   ClosePsFile();
@@ -81,17 +82,19 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   job->folder_ = job_naming::OutputFolder(ReadInstallRoot());
   const std::string log_path =
       job->config_.log_name.empty() ? job->folder_ + "tavmon.log" : job->config_.log_name;
-  job->log_.reset(new JobLog(log_path, job->config_.log_use, job->config_.log_debug, job->port_,
-                             job->document_));
+  job->log_.reset(new JobLog(log_path, job->config_.log_use, job->config_.log_debug,
+                             LogText(port), job->document_log_));
+  job->log_->Begin();
 
   DWORD error = MakeFolders(job->folder_);
   if (error == ERROR_SUCCESS)
-    error = ClaimJobFiles(job->folder_, job_naming::SafeFileStem(document), &job->files_);
+    error = ClaimJobFiles(job->folder_, job_naming::DocumentFileStem(ToUtf16(document)), job_id,
+                          &job->files_);
   if (error != ERROR_SUCCESS) {
     // Nothing can be written: the spooler keeps the job.
     Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), job->folder_.c_str(), error);
     job->log_->Failure("job %lu refused: no file can be made in %s (error %lu)", job_id,
-                       job->folder_.c_str(), error);
+                       LogTextFromAnsi(job->folder_).c_str(), error);
     SetLastError(error);
     return nullptr;
   }
@@ -99,22 +102,24 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
     Trace("Output %lu is not known: writing the file the monitor chooses", job->config_.output);
   const std::string application = job_naming::UnquotedPath(job->config_.command);
   job->command_line_ = job_naming::CommandLine(
-      job->config_.command, job_naming::SubstituteOutput(job->config_.arguments, job->files_.pdf));
+      job->config_.command,
+      job_naming::SubstituteOutput(job->config_.arguments, job->files_.temp_pdf));
   job->deferred_ = !application.empty() && !IsWindowsProgram(application);
   if (job->deferred_)
     Trace("job %lu: %s is no Windows program: it will read the job from %s", job_id,
-          application.c_str(), job->files_.ps.c_str());
+          application.c_str(), Narrow(job->files_.ps).c_str());
   else
-    job->StartProgram(std::string());
-  job->log_->Debug("StartDocPort job %lu, printer %s, output %s, command line %s%s", job_id,
-                   printer_name.empty() ? "(none)" : printer_name.c_str(), job->files_.pdf.c_str(),
-                   job->command_line_.c_str(),
+    job->StartProgram(std::wstring());
+  job->log_->Debug("StartDocPort job %lu, printer %s, output %s (written as %s), command line %s%s",
+                   job_id, printer_name.empty() ? "(none)" : LogTextFromAnsi(printer_name).c_str(),
+                   LogText(job->files_.pdf).c_str(), LogTextFromAnsi(job->files_.temp_pdf).c_str(),
+                   LogTextFromAnsi(job->command_line_).c_str(),
                    job->deferred_ ? " (started at the end)"
                                   : job->start_error_ ? " (did not start)" : "");
   return job;
 }
 
-void PrintJob::StartProgram(const std::string& input_file) {
+void PrintJob::StartProgram(const std::wstring& input_file) {
   const std::string application = job_naming::UnquotedPath(config_.command);
   if (application.empty()) {
     start_error_ = ERROR_FILE_NOT_FOUND;
@@ -164,7 +169,7 @@ DWORD PrintJob::AwaitOutput() const {
   DWORD waited = 0;
   for (;;) {
     DWORD size = 0;
-    if (FileSize(files_.pdf, &size) && size > 0) return size;
+    if (FileSize(files_.temp_pdf, &size) && size > 0) return size;
     if (waited >= config_.delay_ms) return 0;
     Sleep(kOutputPollMs);
     waited += kOutputPollMs;
@@ -177,9 +182,9 @@ DWORD PrintJob::AwaitCompletePdf(DWORD timeout_ms) const {
   DWORD last_size = 0, unchanged = 0;
   for (DWORD waited = 0; waited < timeout_ms; waited += kOutputPollMs) {
     DWORD size = 0;
-    if (FileSize(files_.pdf, &size) && size > 0 && size == last_size) {
+    if (FileSize(files_.temp_pdf, &size) && size > 0 && size == last_size) {
       unchanged += kOutputPollMs;
-      if (unchanged >= settle && TailHolds(files_.pdf, size, kEnd)) return size;
+      if (unchanged >= settle && TailHolds(files_.temp_pdf, size, kEnd)) return size;
     } else {
       unchanged = 0;
     }
@@ -212,7 +217,7 @@ std::string PrintJob::TakeReport() {
 
 DWORD PrintJob::Outcome(std::string* reason) {
   if (deferred_) {
-    report_ = files_.ps.substr(0, files_.ps.size() - 3) + ".out";
+    report_ = files_.temp_pdf.substr(0, files_.temp_pdf.size() - 4) + ".out";
     DeleteFileA(report_.c_str());
     StartProgram(files_.ps);
   }
@@ -252,11 +257,31 @@ DWORD PrintJob::Outcome(std::string* reason) {
   }
   if (size == 0) {
     DWORD ignored = 0;
-    *reason = FileSize(files_.pdf, &ignored) ? "the program left an empty output file"
+    *reason = FileSize(files_.temp_pdf, &ignored) ? "the program left an empty output file"
                                               : "the program left no output file";
     return ERROR_FILE_NOT_FOUND;
   }
   return ERROR_SUCCESS;
+}
+
+void PrintJob::KeepPdf() {
+  DWORD size = 0;
+  FileSize(files_.temp_pdf, &size);
+  const DWORD error = PlaceFinishedPdf(&files_);
+  if (error != ERROR_SUCCESS) {
+    // The PDF is safe under its temporary name; the log tells whose it is.
+    Trace("job %lu: %s could not be renamed to %s: %lu", job_id_, files_.temp_pdf.c_str(),
+          Narrow(files_.pdf).c_str(), error);
+    log_->Failure("job %lu: the PDF stays %s: it could not be renamed to %s (error %lu)", job_id_,
+                  LogTextFromAnsi(files_.temp_pdf).c_str(), LogText(files_.pdf).c_str(), error);
+  }
+  DeletePath(files_.ps);
+  const std::string made = error == ERROR_SUCCESS ? LogText(files_.pdf)
+                                                  : LogTextFromAnsi(files_.temp_pdf);
+  Trace("job %lu: made %s (%lu bytes)", job_id_,
+        error == ERROR_SUCCESS ? Narrow(files_.pdf).c_str() : files_.temp_pdf.c_str(), size);
+  log_->Debug("EndDocPort job %lu, %lu bytes, made %s (%lu bytes)", job_id_, bytes_taken_,
+              made.c_str(), size);
 }
 
 BOOL PrintJob::Finish() {
@@ -268,26 +293,23 @@ BOOL PrintJob::Finish() {
   const DWORD error = Outcome(&reason);
   program_.reset();
   if (error == ERROR_SUCCESS) {
-    DWORD size = 0;
-    FileSize(files_.pdf, &size);
-    DeleteFileA(files_.ps.c_str());
-    Trace("job %lu: made %s (%lu bytes)", job_id_, files_.pdf.c_str(), size);
-    log_->Debug("EndDocPort job %lu, %lu bytes, made %s (%lu bytes)", job_id_, bytes_taken_,
-                files_.pdf.c_str(), size);
+    KeepPdf();
     if (config_.print_error) ReportPortStatus(port_, std::string());
     ReportJobSent(printer_handle_, job_id_);
     return TRUE;
   }
 
   // What a failed program left is no result: the data stays in the copy.
-  DeleteFileA(files_.pdf.c_str());
+  DeleteFileA(files_.temp_pdf.c_str());
+  const std::string ps = LogText(files_.ps);
   const std::string kept = copy_error_ == ERROR_SUCCESS
-                               ? "PostScript kept in " + files_.ps
-                               : "PostScript copy " + files_.ps + " incomplete (error " +
+                               ? "PostScript kept in " + ps
+                               : "PostScript copy " + ps + " incomplete (error " +
                                      Number(copy_error_) + ")";
-  Trace("job %lu failed: %s; %s", job_id_, reason.c_str(), kept.c_str());
+  Trace("job %lu failed: %s; PostScript in %s", job_id_, reason.c_str(),
+        Narrow(files_.ps).c_str());
   log_->Failure("job %lu failed: %s; command line %s; %s", job_id_, reason.c_str(),
-                command_line_.c_str(), kept.c_str());
+                LogTextFromAnsi(command_line_).c_str(), kept.c_str());
   log_->Debug("EndDocPort job %lu, %lu bytes, error %lu", job_id_, bytes_taken_, error);
   // The data is safe in the copy: the job is marked failed and then leaves
   // the queue, so that it does not hold the jobs after it.

@@ -1,9 +1,11 @@
 // One document the spooler sends through the port, from StartDocPort to
 // EndDocPort: the port's "Command" is started with its "Arguments" ("%1"
-// the PDF file chosen for the document) and fed the job's data on its
-// standard input as the data comes. The same data goes to "<name>.ps" next
-// to the PDF, which is deleted when the PDF is made and kept otherwise, so
-// that a failed conversion loses nothing.
+// a temporary PDF name of plain ASCII in the output folder) and fed the
+// job's data on its standard input as the data comes. The same data goes
+// to "<document>.ps", under the document's own name. When the job has
+// succeeded the PDF is renamed to "<document>.pdf" and the .ps deleted;
+// otherwise the .ps is kept and the temporary file deleted, so that a
+// failed conversion loses nothing.
 //
 // A "Command" that is not a Windows program can only be run where the
 // system runs such files (Wine, as a Unix program), and there it cannot
@@ -58,9 +60,9 @@ class PrintJob {
   PrintJob(const std::wstring& port, const std::wstring& printer, DWORD job_id,
            const std::wstring& document);
 
-  // Starts the port's program on the chosen PDF file, reading the pipe or,
-  // with `input_file`, that file; a failure is kept in start_error_.
-  void StartProgram(const std::string& input_file);
+  // Starts the port's program on the temporary PDF file, reading the pipe
+  // or, with `input_file`, that file; a failure is kept in start_error_.
+  void StartProgram(const std::wstring& input_file);
   // Waits for the program and judges the outcome: ERROR_SUCCESS when the
   // PDF is there and not empty, else the error with *reason saying why.
   DWORD Outcome(std::string* reason);
@@ -75,10 +77,15 @@ class PrintJob {
   // Deferred: what the program wrote to its output (at most a line's worth),
   // appended whole to the log when there is one; the file is deleted.
   std::string TakeReport();
+  // The finished PDF gets the document's name; the .ps goes. Where the
+  // rename fails the PDF stays under its temporary name and the log says
+  // so with both names.
+  void KeepPdf();
 
   std::string port_;
   std::string printer_;
-  std::string document_;
+  std::string document_;      // in the ANSI code page, for the spooler and the trace
+  std::string document_log_;  // in UTF-8, for the log
   DWORD job_id_;
   DWORD bytes_taken_ = 0;
   // The printer, opened to report the job's end; null when it did not open.

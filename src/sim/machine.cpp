@@ -22,6 +22,8 @@ Platform Make(const char* name, DWORD version, Family family, bool extended,
   p.windows_dir = windows_dir;
   p.system_dir = system_dir;
   p.driver_dir = driver_dir;
+  p.spool_dir = family == Family::Win9x ? std::string(windows_dir) + "\\SPOOL\\PRINTERS"
+                                        : std::string(system_dir) + "\\spool\\PRINTERS";
   p.environment = family == Family::Win9x ? "Windows 4.0" : "Windows NT x86";
   p.driver_version = driver_version;
   p.max_driver_level = max_level;
@@ -145,8 +147,8 @@ void Machine::Reboot() {
   Note("Reboot");
   spooler.OnServiceStopped();
   files.ReleaseAll();
-  services.Reset(platform_);
-  spooler.OnServiceStarted();
+  services.Restart();
+  if (spooler.Running()) spooler.OnServiceStarted();
 }
 
 std::vector<DWORD> Machine::Sleeps() const {

@@ -32,6 +32,7 @@ struct Platform {
   std::string windows_dir;     // "C:\WINDOWS"
   std::string system_dir;      // GetSystemDirectoryA, no trailing backslash
   std::string driver_dir;      // GetPrinterDriverDirectoryA for the own environment
+  std::string spool_dir;       // where queued jobs' spool files are kept
   std::string environment;     // "Windows 4.0" or "Windows NT x86"
   DWORD driver_version = 0;    // NT: 2 on NT 4.0, 3 on 2000 and later; 0 on 9x
   DWORD max_driver_level = 3;  // highest AddPrinterDriverA level the spooler takes
@@ -215,7 +216,8 @@ struct PrinterRecord {
 // registered monitor other than "Local Port" offers the subkeys of its
 // "Ports" key as its ports, while its library is loaded. On the NT family
 // the spooler runs as the service "Spooler"; while it is stopped every call
-// fails with 1722 and no monitor library is loaded.
+// fails with 1722 and no monitor library is loaded. A printer deleted while
+// jobs are queued for it is only marked for deletion.
 class Spooler {
  public:
   bool Running() const;
@@ -230,6 +232,15 @@ class Spooler {
   // (otherwise it stays loaded until the spooler stops or the machine
   // restarts). Default: false.
   void SetUnloadOnDelete(bool on);
+  // Queues a job for the printer, not yet sent to its port: its spool file
+  // (NT: and shadow file) appear in the spool folder. Jobs outlive spooler
+  // restarts, as their files do. Returns the job's id.
+  DWORD QueueJob(const std::string& printer, const std::string& document);
+  // The ids of the jobs queued for the printer.
+  std::vector<DWORD> Jobs(const std::string& printer) const;
+  // Whether DeletePrinter has marked the printer for deletion: it stays, and
+  // keeps its driver and monitor in use, until its last job is gone.
+  bool PendingDeletion(const std::string& printer) const;
   // Register a monitor as an earlier setup would have, library loaded.
   void InstallMonitor(const std::string& name, const std::string& library);
   // A library that loads but is no monitor: AddMonitorA fails with this error.
@@ -256,18 +267,40 @@ class Spooler {
   std::unique_ptr<Impl> impl_;
 };
 
-// The service control manager with the service "Spooler" (NT family only; on
-// the 9x family OpenSCManagerA fails with 120).
+// The service control manager with the service "Spooler" and the services a
+// test adds that depend on it, directly or through one another (NT family
+// only; on the 9x family OpenSCManagerA fails with 120). Services are kept in
+// their start order: "Spooler" first, then the dependents in the order added.
 class Services {
  public:
   DWORD SpoolerState() const;             // SERVICE_STOPPED, ..., SERVICE_RUNNING
   void SetSpoolerStopTime(DWORD ms);      // virtual time a stop request takes
   void SetSpoolerStartTime(DWORD ms);     // virtual time a start takes
-  void StopSpooler();                     // stopped at once, as by an administrator
+  // Stops the spooler at once, as an administrator would, with every
+  // service that depends on it.
+  void StopSpooler();
+
+  // Adds a service (such as "Fax") that depends on `depends_on`, running or
+  // stopped. Starting it starts what it depends on first.
+  void AddDependent(const std::string& name, const std::string& depends_on = "Spooler",
+                    bool running = true);
+  DWORD StateOf(const std::string& name) const;  // of any service; 0 when unknown
+  void SetStopTime(const std::string& name, DWORD ms);
+  void SetStartTime(const std::string& name, DWORD ms);
+  // false: the service does not accept the stop control (1052).
+  void SetAcceptsStop(const std::string& name, bool on);
+  // A disabled service refuses to start (1058).
+  void SetDisabled(const std::string& name, bool on);
+  // Non-zero: a start is accepted, but the service stops again once its
+  // start time is over, with this exit code.
+  void SetStartFailure(const std::string& name, DWORD exit_code);
   int OpenHandles() const;
 
+  // Called by Machine::Reboot: every handle ends and every service is back
+  // in the state it boots to (running unless disabled or failing to start).
+  void Restart();
   // Called by Machine::Reset: back to the state of a freshly installed
-  // system of that platform.
+  // system of that platform, with "Spooler" alone.
   void Reset(const Platform& platform);
 
   struct Impl;

@@ -3,12 +3,13 @@
 // HKLM\SYSTEM\CurrentControlSet\Control\Print as Windows keeps them, so that a
 // key the program deletes directly is gone for the spooler too. The spooler
 // itself keeps only what Windows keeps in memory: the built-in ports of
-// "Local Port", the monitor libraries it has loaded and the open printer
-// handles.
+// "Local Port", the monitor libraries it has loaded, the open printer
+// handles, and the queued jobs, whose spool files it reads back at start.
 //
 // Error codes follow what Windows 95/98/Me and NT 4.0/2000/XP return; where
 // the two families differ, both are modelled.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "install/port_record.h"
 #include "sim/machine.h"
 #include "sim/win32_api.h"
 
@@ -46,8 +48,16 @@ struct Spooler::Impl {
   std::vector<Loaded> loaded;            // monitor libraries in memory
   bool unload_on_delete = false;
   std::map<std::string, DWORD> broken;  // upper-case library file name -> error
+  struct Job {
+    DWORD id = 0;
+    std::string printer;
+    std::vector<std::string> files;  // spool file, and on NT its shadow file
+  };
+
   std::map<uintptr_t, PrinterHandle> handles;
   uintptr_t next_handle = 0x7A000010;
+  std::vector<Job> jobs;  // queued jobs of every printer, in the order queued
+  DWORD next_job = 2;
 };
 
 namespace {
@@ -319,7 +329,9 @@ std::vector<Port> PortsOf(const Spooler::Impl& s, const std::string& monitor) {
   std::string ports = MonitorKey(monitor) + "\\Ports";
   for (const std::string& port : Reg().SubKeys(HKEY_LOCAL_MACHINE, ports)) {
     std::string description = ReadString(ports + "\\" + port, "Description");
-    out.push_back(Port{port, monitor, description.empty() ? "Redirected Port" : description});
+    // What our monitor answers for a port without a description.
+    if (description.empty()) description = kPortRecord[PORT_DESCRIPTION].default_text;
+    out.push_back(Port{port, monitor, description});
   }
   return out;
 }
@@ -365,6 +377,29 @@ bool DriverInUse(const std::string& driver) {
     if (EqualNoCase(ReadString(PrinterKey(printer), "Printer Driver"), driver)) return true;
   }
   return false;
+}
+
+bool HasJobs(const Spooler::Impl& s, const std::string& printer) {
+  for (const Spooler::Impl::Job& job : s.jobs) {
+    if (EqualNoCase(job.printer, printer)) return true;
+  }
+  return false;
+}
+
+bool IsPendingDeletion(const std::string& printer) {
+  return (ReadDword(PrinterKey(printer), "Status") & PRINTER_STATUS_PENDING_DELETION) != 0;
+}
+
+// Removes the printer's jobs with their spool files; a printer marked for
+// deletion goes with its last job.
+void PurgeJobs(Spooler::Impl& s, const std::string& printer) {
+  for (size_t i = s.jobs.size(); i-- > 0;) {
+    if (!EqualNoCase(s.jobs[i].printer, printer)) continue;
+    for (const std::string& file : s.jobs[i].files) M().files.Remove(file);
+    s.jobs.erase(s.jobs.begin() + static_cast<long>(i));
+  }
+  if (FindSubKey(kPrinters, printer) && IsPendingDeletion(printer))
+    Reg().DeleteTree(HKEY_LOCAL_MACHINE, PrinterKey(printer));
 }
 
 bool ValidPrinterName(LPCSTR name) { return !Empty(name) && std::strpbrk(name, ",!\\") == nullptr; }
@@ -700,6 +735,44 @@ std::vector<std::string> Spooler::LoadedLibraries() const {
 
 void Spooler::SetUnloadOnDelete(bool on) { impl_->unload_on_delete = on; }
 
+DWORD Spooler::QueueJob(const std::string& printer, const std::string& document) {
+  Impl& s = *impl_;
+  std::optional<std::string> key = FindSubKey(kPrinters, printer);
+  if (!key) {
+    std::fprintf(stderr, "no simulated printer \"%s\"\n", printer.c_str());
+    std::abort();
+  }
+  Impl::Job job;
+  job.id = s.next_job++;
+  job.printer = *key;
+  const std::string& dir = M().platform().spool_dir;
+  char name[16];
+  if (IsNT()) {
+    std::snprintf(name, sizeof(name), "%05lu", static_cast<unsigned long>(job.id));
+    job.files = {dir + "\\" + name + ".SPL", dir + "\\" + name + ".SHD"};
+  } else {
+    std::snprintf(name, sizeof(name), "~SPL%04lX", static_cast<unsigned long>(job.id));
+    job.files = {dir + "\\" + name + ".TMP"};
+  }
+  M().files.Put(job.files[0], "%!PS-Adobe-3.0\n%%Title: " + document + "\n");
+  if (job.files.size() > 1) M().files.Put(job.files[1], "shadow of job " + std::to_string(job.id));
+  s.jobs.push_back(job);
+  return job.id;
+}
+
+std::vector<DWORD> Spooler::Jobs(const std::string& printer) const {
+  std::vector<DWORD> out;
+  for (const Impl::Job& job : impl_->jobs) {
+    if (EqualNoCase(job.printer, printer)) out.push_back(job.id);
+  }
+  return out;
+}
+
+bool Spooler::PendingDeletion(const std::string& printer) const {
+  std::optional<std::string> key = FindSubKey(kPrinters, printer);
+  return key && IsPendingDeletion(*key);
+}
+
 // Registers the monitor and, while the spooler runs, loads its library. A
 // library missing from the system folder is put there first, so that the
 // monitor is loaded as after a real installation.
@@ -730,11 +803,16 @@ void Spooler::OnServiceStopped() {
   s.handles.clear();
 }
 
-// The spooler process starts: it loads the library of every registered
-// monitor other than the built-in "Local Port"; one that is missing or
-// refuses to work stays unloaded and offers no ports.
+// The spooler process starts: a printer marked for deletion whose jobs are
+// all gone is deleted now; it loads the library of every registered monitor
+// other than the built-in "Local Port"; one that is missing or refuses to
+// work stays unloaded and offers no ports.
 void Spooler::OnServiceStarted() {
   Impl& s = *impl_;
+  for (const std::string& printer : Printers()) {
+    if (IsPendingDeletion(printer) && !HasJobs(s, printer))
+      Reg().DeleteTree(HKEY_LOCAL_MACHINE, PrinterKey(printer));
+  }
   for (const std::string& monitor : RegisteredMonitors()) {
     if (EqualNoCase(monitor, kLocalPort)) continue;
     LoadMonitor(s, monitor, ReadString(MonitorKey(monitor), "Driver"));
@@ -748,6 +826,8 @@ void Spooler::Reset(const Platform& platform) {
   s.unload_on_delete = false;
   s.broken.clear();
   s.handles.clear();
+  s.jobs.clear();
+  s.next_job = 2;
   driver_calls.clear();
   printer_calls.clear();
 
@@ -774,6 +854,7 @@ void Spooler::Reset(const Platform& platform) {
   Reg().SetString(hklm, winprint, "Driver", nt ? "winprint.dll" : "WINPRINT.DLL");
 
   M().files.MakeDirectory(platform.driver_dir);
+  M().files.MakeDirectory(platform.spool_dir);
   if (nt) {
     M().files.MakeDirectory(platform.driver_dir + "\\" + std::to_string(platform.driver_version));
     M().files.MakeDirectory(ParentOf(platform.driver_dir) + "\\win40");
@@ -1127,23 +1208,72 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 }
 
 // Deletes the printer behind the handle: its key goes with all its subkeys.
+// While jobs are queued for it the printer is only marked for deletion
+// (PRINTER_STATUS_PENDING_DELETION): it goes with its last job, and until
+// then its driver and monitor stay in use.
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   sim::Spooler::Impl& s = sim::State();
   sim::Spooler::Impl::PrinterHandle* h = sim::FindPrinterHandle(s, hPrinter);
   std::string line = "DeletePrinter " + (h ? h->printer : std::string("<invalid handle>"));
   DWORD error = sim::Enter("DeletePrinter", nullptr);
+  std::optional<std::string> key;
   if (error) {
   } else if (!(h = sim::FindPrinterHandle(s, hPrinter)) || h->printer.empty()) {
     error = ERROR_INVALID_HANDLE;
   } else if (!sim::IsAdmin() ||
              (sim::IsNT() && !(h->access & (PRINTER_ACCESS_ADMINISTER | DELETE | GENERIC_ALL)))) {
     error = ERROR_ACCESS_DENIED;
-  } else if (h->deleted || !sim::FindSubKey(sim::kPrinters, h->printer)) {
+  } else if (h->deleted || !(key = sim::FindSubKey(sim::kPrinters, h->printer)) ||
+             sim::IsPendingDeletion(*key)) {
     error = ERROR_PRINTER_DELETED;
+  } else if (sim::HasJobs(s, *key)) {
+    std::string printer = sim::PrinterKey(*key);
+    DWORD status = sim::ReadDword(printer, "Status") | PRINTER_STATUS_PENDING_DELETION;
+    sim::Reg().SetDword(HKEY_LOCAL_MACHINE, printer, "Status", status);
+    h->deleted = true;
+    line += " (pending deletion)";
   } else {
-    sim::Reg().DeleteTree(HKEY_LOCAL_MACHINE, sim::PrinterKey(h->printer));
+    sim::Reg().DeleteTree(HKEY_LOCAL_MACHINE, sim::PrinterKey(*key));
     h->deleted = true;
   }
+  sim::Journal(line, error);
+  return sim::Finish(error);
+}
+
+// Level 0 only (the other levels set printer records, which nothing here
+// does): pauses or resumes the printer, or purges it, deleting every job
+// queued for it with its spool files. On the NT family the handle needs
+// PRINTER_ACCESS_ADMINISTER. Other commands give 1803.
+BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  sim::Spooler::Impl& s = sim::State();
+  sim::Spooler::Impl::PrinterHandle* h = sim::FindPrinterHandle(s, hPrinter);
+  std::string line = "SetPrinterA " + (h ? h->printer : std::string("<invalid handle>")) + ", " +
+                     std::to_string(Level) + ", " + std::to_string(Command);
+  DWORD error = sim::Enter("SetPrinterA", nullptr);
+  std::optional<std::string> key;
+  if (error) {
+  } else if (!(h = sim::FindPrinterHandle(s, hPrinter)) || h->printer.empty()) {
+    error = ERROR_INVALID_HANDLE;
+  } else if (Level != 0) {
+    error = ERROR_INVALID_LEVEL;
+  } else if (Command != PRINTER_CONTROL_PAUSE && Command != PRINTER_CONTROL_RESUME &&
+             Command != PRINTER_CONTROL_PURGE) {
+    error = ERROR_INVALID_PRINTER_COMMAND;
+  } else if (!sim::IsAdmin() ||
+             (sim::IsNT() && !(h->access & (PRINTER_ACCESS_ADMINISTER | GENERIC_ALL)))) {
+    error = ERROR_ACCESS_DENIED;
+  } else if (!(key = sim::FindSubKey(sim::kPrinters, h->printer))) {
+    error = ERROR_PRINTER_DELETED;
+  } else if (Command == PRINTER_CONTROL_PURGE) {
+    sim::PurgeJobs(s, *key);
+  } else {
+    std::string printer = sim::PrinterKey(*key);
+    DWORD status = sim::ReadDword(printer, "Status");
+    status = Command == PRINTER_CONTROL_PAUSE ? status | PRINTER_STATUS_PAUSED
+                                              : status & ~static_cast<DWORD>(PRINTER_STATUS_PAUSED);
+    sim::Reg().SetDword(HKEY_LOCAL_MACHINE, printer, "Status", status);
+  }
+  (void)pPrinter;
   sim::Journal(line, error);
   return sim::Finish(error);
 }

@@ -105,6 +105,9 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl,
 BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs,
                           LPCSTR* lpServiceArgVectors);
 BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus);
+BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServiceState,
+                                   LPENUM_SERVICE_STATUSA lpServices, DWORD cbBufSize,
+                                   LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned);
 BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject);
 
 // winspool.
@@ -126,6 +129,7 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter);
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter,
                          LPPRINTER_DEFAULTSA pDefault);
 BOOL WINAPI DeletePrinter(HANDLE hPrinter);
+BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
                           DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);

@@ -32,11 +32,17 @@ void LogLastErrorIfSet(const char* operation) {
   if (error != 0) LogError(operation, error);
 }
 
-// Asks the spooler to delete the printer, if it can be opened.
+// Asks the spooler to delete the printer, if it can be opened. Its queued
+// jobs are purged first (the handle's full access includes administering
+// the printer): with jobs left the spooler would only mark the printer for
+// deletion and keep its driver and monitor in use, and the jobs' spool files
+// would outlive the keys deleted later.
 void DeleteProductPrinter() {
   PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE printer = nullptr;
   if (!OpenPrinterA(Writable(kPrinterName), &printer, &defaults)) return;
+  if (!SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE))
+    LogError("SetPrinter", GetLastError());
   DeletePrinter(printer);
   LogLastErrorIfSet("startrpc");
   ClosePrinter(printer);

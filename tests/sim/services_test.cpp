@@ -158,6 +158,142 @@ TEST_F(ServicesTest, AdministratorStopAndRebootBringTheSpoolerBack) {
   EXPECT_TRUE(m.files.IsLoaded(library_));
 }
 
+// The services of a machine where "Fax" depends on the spooler and
+// "FaxHelper" on "Fax".
+class DependentServicesTest : public ServicesTest {
+ protected:
+  void SetUp() override {
+    ServicesTest::SetUp();
+    m.services.AddDependent("Fax");
+    m.services.AddDependent("FaxHelper", "Fax");
+  }
+  SC_HANDLE Open(const char* name, DWORD access = SERVICE_STOP | SERVICE_START) {
+    SC_HANDLE h = OpenServiceA(manager_, name, access);
+    EXPECT_NE(h, nullptr) << name;
+    return h;
+  }
+  // The names EnumDependentServicesA gives for the spooler, in its order.
+  std::vector<std::string> Dependents(DWORD state) {
+    SC_HANDLE h = Open("Spooler", SERVICE_ENUMERATE_DEPENDENTS);
+    DWORD needed = 0, returned = 7;
+    std::vector<std::string> names;
+    if (EnumDependentServicesA(h, state, nullptr, 0, &needed, &returned)) {
+      EXPECT_EQ(returned, 0u);
+    } else {
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MORE_DATA));
+      std::vector<BYTE> buffer(needed);
+      auto* records = reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data());
+      EXPECT_FALSE(EnumDependentServicesA(h, state, records, needed - 1, &needed, &returned));
+      EXPECT_TRUE(EnumDependentServicesA(h, state, records, needed, &needed, &returned));
+      for (DWORD i = 0; i < returned; ++i) {
+        EXPECT_GE(reinterpret_cast<BYTE*>(records[i].lpServiceName), buffer.data());
+        EXPECT_LT(reinterpret_cast<BYTE*>(records[i].lpServiceName), buffer.data() + needed);
+        names.push_back(records[i].lpServiceName);
+      }
+    }
+    CloseServiceHandle(h);
+    return names;
+  }
+};
+
+TEST_F(DependentServicesTest, EnumerationGivesTheStopOrderAndNeedsItsRight) {
+  EXPECT_EQ(Dependents(SERVICE_ACTIVE), (std::vector<std::string>{"FaxHelper", "Fax"}));
+  EXPECT_TRUE(Dependents(SERVICE_INACTIVE).empty());
+  SC_HANDLE helper = Open("FaxHelper");
+  SERVICE_STATUS status{};
+  ASSERT_TRUE(ControlService(helper, SERVICE_CONTROL_STOP, &status));
+  EXPECT_EQ(Dependents(SERVICE_ACTIVE), std::vector<std::string>{"Fax"});
+  EXPECT_EQ(Dependents(SERVICE_INACTIVE), std::vector<std::string>{"FaxHelper"});
+  EXPECT_EQ(Dependents(SERVICE_STATE_ALL), (std::vector<std::string>{"FaxHelper", "Fax"}));
+  CloseServiceHandle(helper);
+
+  DWORD needed = 0, returned = 0;
+  EXPECT_EQ(Outcome(EnumDependentServicesA(spooler_, SERVICE_ACTIVE, nullptr, 0, &needed,
+                                           &returned)),
+            static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  SC_HANDLE h = Open("Spooler", SERVICE_ENUMERATE_DEPENDENTS);
+  EXPECT_EQ(Outcome(EnumDependentServicesA(h, 4, nullptr, 0, &needed, &returned)),
+            static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  CloseServiceHandle(h);
+}
+
+TEST_F(DependentServicesTest, TheSpoolerStopsOnlyAfterItsDependents) {
+  EXPECT_EQ(Stop(), static_cast<DWORD>(ERROR_DEPENDENT_SERVICES_RUNNING));
+  EXPECT_TRUE(m.spooler.Running());
+  SC_HANDLE fax = Open("Fax"), helper = Open("FaxHelper");
+  SERVICE_STATUS status{};
+  EXPECT_EQ(Outcome(ControlService(fax, SERVICE_CONTROL_STOP, &status)),
+            static_cast<DWORD>(ERROR_DEPENDENT_SERVICES_RUNNING));
+  m.services.SetStopTime("FaxHelper", 300);
+  ASSERT_TRUE(ControlService(helper, SERVICE_CONTROL_STOP, &status));
+  EXPECT_EQ(Outcome(ControlService(fax, SERVICE_CONTROL_STOP, &status)),
+            static_cast<DWORD>(ERROR_DEPENDENT_SERVICES_RUNNING))
+      << "a stopping dependent is still active";
+  m.now_ms += 300;
+  ASSERT_TRUE(ControlService(fax, SERVICE_CONTROL_STOP, &status));
+  EXPECT_EQ(Stop(), 0u);
+  EXPECT_FALSE(m.spooler.Running());
+
+  // Starting a dependent starts what it depends on first.
+  m.services.SetSpoolerStartTime(1000);
+  m.services.SetStartTime("FaxHelper", 200);
+  ASSERT_TRUE(StartServiceA(helper, 0, nullptr));
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_START_PENDING));
+  EXPECT_EQ(m.services.StateOf("Fax"), static_cast<DWORD>(SERVICE_START_PENDING));
+  m.now_ms += 1000;
+  EXPECT_TRUE(m.spooler.Running());
+  EXPECT_EQ(m.services.StateOf("FaxHelper"), static_cast<DWORD>(SERVICE_START_PENDING));
+  m.now_ms += 200;
+  EXPECT_EQ(m.services.StateOf("FaxHelper"), static_cast<DWORD>(SERVICE_RUNNING));
+  CloseServiceHandle(fax);
+  CloseServiceHandle(helper);
+}
+
+TEST_F(DependentServicesTest, RefusedStopsDisabledAndFailingStarts) {
+  SC_HANDLE helper = Open("FaxHelper", SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS);
+  m.services.SetAcceptsStop("FaxHelper", false);
+  SERVICE_STATUS status{};
+  EXPECT_EQ(Outcome(ControlService(helper, SERVICE_CONTROL_STOP, &status)),
+            static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
+  EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_EQ(status.dwControlsAccepted & SERVICE_ACCEPT_STOP, 0u);
+
+  // A stopped spooler that is disabled: neither it nor its dependents start.
+  m.services.StopSpooler();
+  EXPECT_EQ(m.services.StateOf("FaxHelper"), static_cast<DWORD>(SERVICE_STOPPED));
+  m.services.SetDisabled("Spooler", true);
+  EXPECT_EQ(Start(), static_cast<DWORD>(ERROR_SERVICE_DISABLED));
+  EXPECT_EQ(Outcome(StartServiceA(helper, 0, nullptr)),
+            static_cast<DWORD>(ERROR_SERVICE_DEPENDENCY_FAIL));
+  m.services.SetDisabled("Spooler", false);
+
+  // A start that is accepted but does not come up.
+  m.services.SetSpoolerStartTime(1500);
+  m.services.SetStartFailure("Spooler", ERROR_SERVICE_SPECIFIC_ERROR);
+  ASSERT_TRUE(StartServiceA(helper, 0, nullptr)) << "accepted while the spooler starts";
+  EXPECT_EQ(Query(), static_cast<DWORD>(SERVICE_START_PENDING));
+  m.now_ms += 1500;
+  ASSERT_TRUE(QueryServiceStatus(spooler_, &status));
+  EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+  ASSERT_TRUE(QueryServiceStatus(helper, &status));
+  EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_DEPENDENCY_FAIL));
+  EXPECT_FALSE(m.spooler.Running());
+  CloseServiceHandle(helper);
+
+  // After a reboot the services are back as configured: a failing spooler
+  // stays down, and so do its dependents.
+  m.Reboot();
+  spooler_ = manager_ = nullptr;
+  EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(m.services.StateOf("Fax"), static_cast<DWORD>(SERVICE_STOPPED));
+  m.services.SetStartFailure("Spooler", 0);
+  m.Reboot();
+  EXPECT_EQ(m.services.StateOf("FaxHelper"), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_TRUE(m.files.IsLoaded(library_));
+}
+
 TEST(ServicesOn9xTest, NoServiceControlManager) {
   sim::M().Reset(sim::Platform::Win98());
   EXPECT_EQ(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), nullptr);

@@ -335,6 +335,97 @@ TEST_F(SpoolerTest, MonitorAndDriverInUseUntilThePrinterIsDeleted) {
   EXPECT_TRUE(DeleteMonitorA(nullptr, nullptr, const_cast<LPSTR>("TAVRIN Monitor")));
 }
 
+TEST_F(SpoolerTest, QueuedJobsKeepADeletedPrinterAndItsDriverAndMonitorUntilPurged) {
+  for (const sim::Platform& platform : {sim::Platform::WinXP(), sim::Platform::Win98()}) {
+    SCOPED_TRACE(platform.name);
+    Boot(platform);
+    InstallProduct();
+    m.spooler.QueueJob("TAVRIN", "report");
+    m.spooler.QueueJob("tavrin", "letter");
+    ASSERT_EQ(m.spooler.Jobs("TAVRIN").size(), 2u);
+    const std::string& spool = m.platform().spool_dir;
+    EXPECT_EQ(m.files.List(spool).size(), platform.family == sim::Family::NT ? 4u : 2u);
+
+    PRINTER_DEFAULTSA user = {nullptr, nullptr, PRINTER_ACCESS_USE};
+    PRINTER_DEFAULTSA admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, &admin));
+    ASSERT_TRUE(DeletePrinter(printer)) << "accepted, but only marked";
+    EXPECT_TRUE(m.spooler.PendingDeletion("TAVRIN"));
+    EXPECT_EQ(Outcome(DeletePrinter(printer)), static_cast<DWORD>(ERROR_PRINTER_DELETED));
+    std::string env = m.platform().environment;
+    EXPECT_EQ(Outcome(DeletePrinterDriverA(nullptr, env.data(), const_cast<LPSTR>(kDriver))),
+              static_cast<DWORD>(ERROR_PRINTER_DRIVER_IN_USE));
+    EXPECT_EQ(Outcome(DeleteMonitorA(nullptr, env.data(), const_cast<LPSTR>("TAVRIN Monitor"))),
+              static_cast<DWORD>(ERROR_PRINT_MONITOR_IN_USE));
+    EXPECT_EQ(Outcome(AddPrinter("TAVRIN", "TAVRINPORT") != nullptr),
+              static_cast<DWORD>(ERROR_PRINTER_ALREADY_EXISTS));
+    ASSERT_TRUE(ClosePrinter(printer));
+
+    // A spooler restart reads the jobs back: the printer stays marked.
+    m.Reboot();
+    EXPECT_TRUE(m.spooler.PendingDeletion("TAVRIN"));
+
+    // On NT the purge needs the right to administer the printer.
+    if (platform.family == sim::Family::NT) {
+      ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, &user));
+      EXPECT_EQ(Outcome(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE)),
+                static_cast<DWORD>(ERROR_ACCESS_DENIED));
+      ClosePrinter(printer);
+    }
+    ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, &admin));
+    EXPECT_EQ(Outcome(SetPrinterA(printer, 2, nullptr, PRINTER_CONTROL_PURGE)),
+              static_cast<DWORD>(ERROR_INVALID_LEVEL));
+    EXPECT_EQ(Outcome(SetPrinterA(printer, 0, nullptr, 9)),
+              static_cast<DWORD>(ERROR_INVALID_PRINTER_COMMAND));
+    EXPECT_TRUE(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE));
+    EXPECT_TRUE(m.spooler.Jobs("TAVRIN").empty());
+    EXPECT_TRUE(m.files.List(spool).empty()) << "spool files go with their jobs";
+    EXPECT_FALSE(m.spooler.HasPrinter("TAVRIN")) << "the marked printer goes with its last job";
+    EXPECT_EQ(Outcome(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE)),
+              static_cast<DWORD>(ERROR_PRINTER_DELETED));
+    ClosePrinter(printer);
+    EXPECT_TRUE(DeletePrinterDriverA(nullptr, env.data(), const_cast<LPSTR>(kDriver)));
+    EXPECT_TRUE(DeleteMonitorA(nullptr, env.data(), const_cast<LPSTR>("TAVRIN Monitor")));
+  }
+}
+
+TEST_F(SpoolerTest, PurgeOfAPrinterNotMarkedKeepsItAndPauseShowsInItsStatus) {
+  Boot(sim::Platform::Win2000());
+  InstallProduct();
+  m.spooler.QueueJob("TAVRIN", "report");
+  PRINTER_DEFAULTSA admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, &admin));
+  EXPECT_TRUE(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PAUSE));
+  EXPECT_EQ(m.registry.GetValue(HKEY_LOCAL_MACHINE, kPrinterKey, "Status")->AsDword(),
+            static_cast<DWORD>(PRINTER_STATUS_PAUSED));
+  EXPECT_TRUE(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_PURGE));
+  EXPECT_TRUE(m.spooler.HasPrinter("TAVRIN"));
+  EXPECT_TRUE(m.spooler.Jobs("TAVRIN").empty());
+  EXPECT_TRUE(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_RESUME));
+  EXPECT_EQ(m.registry.GetValue(HKEY_LOCAL_MACHINE, kPrinterKey, "Status")->AsDword(), 0u);
+  ASSERT_TRUE(DeletePrinter(printer));
+  EXPECT_FALSE(m.spooler.HasPrinter("TAVRIN")) << "no jobs: deleted at once";
+  ClosePrinter(printer);
+  EXPECT_EQ(m.spooler.OpenHandles(), 0);
+}
+
+TEST_F(SpoolerTest, AMarkedPrinterWhoseKeyIsDeletedLeavesItsSpoolFilesBehind) {
+  Boot(sim::Platform::WinXP());
+  InstallProduct();
+  m.spooler.QueueJob("TAVRIN", "report");
+  PRINTER_DEFAULTSA admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, &admin));
+  ASSERT_TRUE(DeletePrinter(printer));
+  ClosePrinter(printer);
+  m.registry.DeleteTree(HKEY_LOCAL_MACHINE, kPrinterKey);
+  m.Reboot();
+  EXPECT_FALSE(m.spooler.HasPrinter("TAVRIN"));
+  EXPECT_EQ(m.files.List(m.platform().spool_dir).size(), 2u);
+}
+
 TEST_F(SpoolerTest, Level6DriverFilesAreCopiedIntoTheVersionFolder) {
   Boot(sim::Platform::WinXP());
   const std::string dir = m.platform().driver_dir;

@@ -3,7 +3,9 @@
 # of known text becomes a PDF with that text; two jobs of one name give two
 # files; a name a file cannot carry gives a PDF with a safe name; PostScript
 # that Ghostscript rejects gives no PDF, keeps the PostScript and logs why;
-# a job of 50 MB goes through without the monitor's memory growing with it.
+# a job of 50 MB goes through without the monitor's memory growing with it;
+# documents named in any script, with an application's decorations or with
+# '%' give PDFs under the names a user expects, and nothing else.
 #
 # With TAVRIN_GS_STANDIN=script the staged gswin32c.exe is a Unix script,
 # which Wine gives neither a pipe nor a process handle: the monitor's way
@@ -144,5 +146,61 @@ set_port_value Command REG_SZ 'C:\recorder.exe'
 failed_job "Empty job" "no output" "the program (left no output file|stopped reading)"
 set_port_value Command REG_SZ "$COMMAND"
 check "the port's Command is back" test -n "$COMMAND"
+
+# (g) Names as users expect them: RAW jobs named in UTF-16 as a Unicode
+# application names them. Each gives exactly one new file in the folder (no
+# temporary file left) under the expected name, holding the job's text.
+printf '%%!PS-Adobe-3.0\n/Helvetica findfont 14 scalefont setfont\n72 720 moveto\n(Tavrin named job) show\nshowpage\n' \
+  >"$CASE/named.ps"
+cp "$CASE/named.ps" "$C/named.ps"
+# named_job DOCUMENT FILE LABEL: prints named.ps as DOCUMENT and checks that
+# FILE is the only file it added, a PDF with the job's text.
+named_job() {
+  print_job "$1" --raw 'C:\named.ps'
+  check "$3: printdoc succeeded" test "$JOB_STATUS" -eq 0
+  check "$3: a PDF appeared" wait_for_pdfs 1 60
+  printf '%s\n' "$(new_outputs '')" >"$CASE/named-$JOB.txt"
+  check "$3: exactly \"$2\" added" test "$(new_outputs '')" = "$2"
+  check "$3: the PDF holds the job's text" has_line <(pdf_text "$OUT/$2") "Tavrin named job"
+}
+named_job "Отчёт за квартал" "Отчёт за квартал.pdf" "Cyrillic name"
+named_job "Отчёт за квартал" "Отчёт за квартал (2).pdf" "Cyrillic name again"
+check "Cyrillic name again: the first PDF is still there" complete_pdf "$OUT/Отчёт за квартал.pdf"
+named_job "会议纪要 第三季度" "会议纪要 第三季度.pdf" "CJK name"
+named_job "letter.txt" "letter.pdf" "Notepad's name"
+named_job 'C:\Documents and Settings\ann\report.doc' "report.pdf" "a full path"
+named_job "Microsoft Word - Brief an Anna.doc" "Brief an Anna.pdf" "Word's name"
+named_job "Q3 growth 15%" "Q3 growth 15%.pdf" "a percent sign"
+named_job "100%d sure" "100%d sure.pdf" "a page-number format"
+
+# A file of the job's name that appears while the job runs is not
+# replaced: the PDF takes the next number.
+python3 "$TOP/tests/wine/make_text_ps.py" 2 "$C/late.ps" >/dev/null
+( deadline=$((SECONDS + 120))
+  until [ -e "$OUT/Späte Datei.ps" ] || [ $SECONDS -ge $deadline ]; do sleep 0.02; done
+  printf 'planted\n' >"$OUT/Späte Datei.pdf" ) &
+PLANTER=$!
+print_job "Späte Datei" --raw 'C:\late.ps'
+wait "$PLANTER" || true
+check "name taken meanwhile: printdoc succeeded" test "$JOB_STATUS" -eq 0
+check "name taken meanwhile: the planted file untouched" grep -qx planted "$OUT/Späte Datei.pdf"
+check "name taken meanwhile: the PDF under the next number" complete_pdf "$OUT/Späte Datei (2).pdf"
+check "name taken meanwhile: nothing else added" test \
+  "$(new_outputs '' | tr '\n' '/')" = "Späte Datei (2).pdf/Späte Datei.pdf/"
+rm -f "$C/late.ps"
+
+# A rejected job named in Cyrillic keeps its PostScript under that name and
+# the log names it legibly (UTF-8).
+REJECTED="Отклонённый отчёт"
+print_job "$REJECTED" --raw 'C:\bad.ps'
+check "rejected Cyrillic name: printdoc handed it over" test "$JOB_STATUS" -eq 0
+check "rejected Cyrillic name: the PostScript kept" wait_for_output .ps 60
+sleep 2
+check "rejected Cyrillic name: only the PostScript added" test "$(new_outputs '')" = "$REJECTED.ps"
+check "rejected Cyrillic name: the kept file is the job's PostScript" cmp "$CASE/bad.ps" "$OUT/$REJECTED.ps"
+tr -d '\r' <"$C/tavrin/monitor.log" >"$CASE/monitor.log" 2>/dev/null || : >"$CASE/monitor.log"
+check "rejected Cyrillic name: the log names the document" \
+  grep -Eq "\"$REJECTED\": job [0-9]+ failed: .*PostScript kept in C:.*\\\\$REJECTED\\.ps" "$CASE/monitor.log"
+check "the log is UTF-8 with a byte-order mark" test "$(head -c 3 "$C/tavrin/monitor.log" | od -An -tx1 | tr -d ' ')" = efbbbf
 
 finish

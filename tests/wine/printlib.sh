@@ -43,12 +43,15 @@ output_files() { (cd "$(OUTPUT_DIR)" 2>/dev/null && LC_ALL=C ls -1A) || true; }
 # output folder before the job ($CASE/job-N.before), printdoc's output
 # ($CASE/job-N.txt) and exit code ($JOB_STATUS). Sets $PEAK_KB to the peak
 # resident size of the printing process (which hosts Wine's spooler and the
-# monitor), sampled from /proc while it runs.
+# monitor), sampled from /proc while it runs. The document's name reaches
+# printdoc.exe as UTF-8 in C:\docname.txt, whatever the code pages of the
+# command line, and the spooler in UTF-16.
 print_job() {
   JOB=$((JOB + 1))
   JOB_BEFORE="$CASE/job-$JOB.before" JOB_OUT="$CASE/job-$JOB.txt"
   output_files >"$JOB_BEFORE"
-  wine "$PRINTDOC" TAVRIN "$@" >"$JOB_OUT" 2>&1 &
+  printf '%s' "$1" >"$C/docname.txt"
+  wine "$PRINTDOC" TAVRIN "$@" --name-file 'C:\docname.txt' >"$JOB_OUT" 2>&1 &
   local pid=$! value deadline=$((SECONDS + ${PRINT_TIMEOUT:-900}))
   PEAK_KB=0
   while kill -0 "$pid" 2>/dev/null; do
@@ -67,9 +70,9 @@ print_job() {
 }
 
 # new_outputs [SUFFIX]: the files of the output folder that the last job
-# added, with that suffix (".pdf" when not given).
+# added, with that suffix (".pdf" when not given; "" for every file).
 new_outputs() {
-  local suffix=${1:-.pdf}
+  local suffix=${1-.pdf}
   output_files | LC_ALL=C comm -13 "$JOB_BEFORE" - |
     awk -v s="$suffix" 'length($0) > length(s) && substr($0, length($0) - length(s) + 1) == s'
 }

@@ -49,6 +49,7 @@ static BOOL write_setup_record(const char *setup_dir, char *root, size_t root_si
     const char *slash = strrchr(setup_dir, '\\');
     HKEY key;
     LONG result = 0;
+    int i;
     size_t root_length = slash ? (size_t)(slash - setup_dir) + 1 : 0;
 
     if (root_length >= root_size)
@@ -56,26 +57,26 @@ static BOOL write_setup_record(const char *setup_dir, char *root, size_t root_si
     memcpy(root, setup_dir, root_length);
     root[root_length] = '\0';
     if (strchr(setup_dir, ' '))
-        sprintf(arguments, "\"@%s\\res\\pdfwrite.rsp\" -sOutputFile=\"%%1\" -c save pop -f -",
-                setup_dir);
+        sprintf(arguments, "\"@%s%s\"%s", setup_dir, PORT_RESPONSE_FILE, PORT_ARGUMENTS_TAIL);
     else
-        sprintf(arguments, "@%s\\res\\pdfwrite.rsp -sOutputFile=\"%%1\" -c save pop -f -", setup_dir);
-    sprintf(command, "%s\\res\\convert\\gswin32c.exe", setup_dir);
+        sprintf(arguments, "@%s%s%s", setup_dir, PORT_RESPONSE_FILE, PORT_ARGUMENTS_TAIL);
+    sprintf(command, "%s" PORT_COMMAND_PROGRAM, setup_dir);
 
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PORT_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL))
         return FALSE;
-    result |= set_string(key, "Arguments", arguments);
-    result |= set_string(key, "Command", command);
-    result |= set_dword(key, "Delay", 300);
-    result |= set_string(key, "Description", DEFAULT_DESCRIPTION);
-    result |= set_dword(key, "LogFileDebug", 0);
-    result |= set_string(key, "LogFileName", "");
-    result |= set_dword(key, "LogFileUse", 0);
-    result |= set_dword(key, "Output", 1);
-    result |= set_string(key, "Printer", "TAVRIN");
-    result |= set_dword(key, "PrintError", 0);
-    result |= set_dword(key, "RunUser", 0);
-    result |= set_dword(key, "ShowWindow", 2);
+    for (i = 0; i < PORT_VALUE_COUNT; i++) {
+        const struct PortValue *value = &kPortRecord[i];
+        if (value->type == PORT_NUMBER) {
+            result |= set_dword(key, value->name, (DWORD)value->setup_number);
+            continue;
+        }
+        switch (value->setup) {
+        case PORT_SETUP_ARGUMENTS: result |= set_string(key, value->name, arguments); break;
+        case PORT_SETUP_COMMAND: result |= set_string(key, value->name, command); break;
+        case PORT_SETUP_PRINTER: result |= set_string(key, value->name, "TAVRIN"); break;
+        case PORT_SETUP_FIXED: result |= set_string(key, value->name, value->setup_text); break;
+        }
+    }
     RegCloseKey(key);
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
                         NULL))

@@ -6,13 +6,14 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "install/port_record.h"
+
 #define MONITOR_NAME "TAVRIN Monitor"
 #define MONITOR_KEY "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor"
 #define PORTS_KEY MONITOR_KEY "\\Ports"
 #define PORT_NAME "TAVRINPORT"
 #define CHECK_PORT "TAVRINCHECK"
 #define CHECK_DESCRIPTION "Second port of montest"
-#define DEFAULT_DESCRIPTION "TAVRIN Redirected Port"
 #define PORT_TYPE (PORT_TYPE_WRITE | PORT_TYPE_REDIRECTED)
 
 /* ---- report.c ---- */

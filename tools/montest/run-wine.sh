@@ -50,6 +50,7 @@ for file in "$build/montest.exe" "$build/$library" "$build/$ui_library"; do
 done
 
 rm -rf "$WINEPREFIX"
+# Wine makes the prefix's own folder, not its parents.
 mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1 || { echo "wineboot made no $WINEARCH prefix in $WINEPREFIX" >&2; exit 2; }
 if [ "$version" != winxp ]; then

@@ -33,13 +33,13 @@ static void expected_description(const char *port, char *text, DWORD size)
     char path[512];
     HKEY key;
     DWORD type, bytes = size;
-    lstrcpynA(text, DEFAULT_DESCRIPTION, size);
+    lstrcpynA(text, PORT_DEFAULT_DESCRIPTION, size);
     sprintf(path, "%s\\%s", PORTS_KEY, port);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
     if (RegQueryValueExA(key, "Description", NULL, &type, (BYTE *)text, &bytes) != ERROR_SUCCESS ||
         type != REG_SZ || !text[0])
-        lstrcpynA(text, DEFAULT_DESCRIPTION, size);
+        lstrcpynA(text, PORT_DEFAULT_DESCRIPTION, size);
     RegCloseKey(key);
 }
 

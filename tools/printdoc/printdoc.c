@@ -1,14 +1,19 @@
 /* Prints to a named printer the way applications do, to drive the product
  * from the outside.
  *
- *   printdoc PRINTER DOCUMENT [--pages N] [--output FILE]
+ *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]
  *       A GDI job: CreateDC on the printer, StartDoc named DOCUMENT, N pages
  *       (3 by default) of known text, EndDoc. With --output the driver's
  *       data goes to the Windows file FILE instead of the printer's port
  *       (DOCINFO's lpszOutput, as "Print to file" does).
- *   printdoc PRINTER DOCUMENT --raw FILE
+ *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE
  *       A RAW job: FILE (PostScript, any size) streamed to the printer with
  *       StartDocPrinter/WritePrinter/EndDocPrinter.
+ *
+ * The job's name goes to the spooler in UTF-16 (StartDocW, DOC_INFO_1W), as
+ * a Unicode application names its jobs. With --name-file it is the UTF-8
+ * text of NAMEFILE (without a line end) in place of DOCUMENT: a command
+ * line carries only what the code pages on its way can hold.
  *
  * Each page carries the title "Tavrin sample document", a paragraph and the
  * line "Page i of N". On standard output, "job start <ms>" just before the
@@ -27,6 +32,7 @@
 #include <string.h>
 
 #define RAW_CHUNK (64 * 1024)
+#define MAX_NAME 4096
 
 static const char kTitle[] = "Tavrin sample document";
 static const char *const kParagraph[] = {
@@ -83,10 +89,35 @@ static HFONT MakeFont(HDC dc) {
                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
 }
 
+/* Converts `text` in code page `code_page` to UTF-16 in `wide` (MAX_NAME
+ * units). Returns FALSE when it does not convert or fit. */
+static BOOL ToWide(UINT code_page, const char *text, WCHAR *wide) {
+  if (!*text) {
+    wide[0] = 0;
+    return TRUE;
+  }
+  return MultiByteToWideChar(code_page, 0, text, -1, wide, MAX_NAME) > 0;
+}
+
+/* Reads the job's name from the UTF-8 file `path` into `name` (MAX_NAME
+ * units), without a trailing line end. Returns FALSE when it cannot. */
+static BOOL ReadNameFile(const char *path, WCHAR *name) {
+  static char text[MAX_NAME];
+  size_t got;
+  FILE *in = fopen(path, "rb");
+  if (!in) return FALSE;
+  got = fread(text, 1, sizeof(text) - 1, in);
+  fclose(in);
+  while (got > 0 && (text[got - 1] == '\n' || text[got - 1] == '\r')) --got;
+  text[got] = '\0';
+  return ToWide(CP_UTF8, text, name);
+}
+
 /* Prints `pages` pages as a GDI job named `document`, to `output` when that
  * is not null. Returns the exit code. */
-static int PrintGdi(const char *printer, const char *document, int pages, const char *output) {
-  DOCINFOA info;
+static int PrintGdi(const char *printer, const WCHAR *document, int pages, const char *output) {
+  static WCHAR wide_output[MAX_NAME];
+  DOCINFOW info;
   HFONT font, old_font = NULL;
   int page, status = 0;
   HDC dc;
@@ -99,8 +130,8 @@ static int PrintGdi(const char *printer, const char *document, int pages, const 
   memset(&info, 0, sizeof(info));
   info.cbSize = sizeof(info);
   info.lpszDocName = document;
-  info.lpszOutput = output;
-  if (StartDocA(dc, &info) <= 0) {
+  info.lpszOutput = output && ToWide(CP_ACP, output, wide_output) ? wide_output : NULL;
+  if (StartDocW(dc, &info) <= 0) {
     status = Failed("StartDoc");
   } else {
     for (page = 1; page <= pages && status == 0; ++page) {
@@ -147,8 +178,8 @@ static int StreamFile(HANDLE printer, FILE *in) {
 
 /* Sends the file at `path` as a RAW job named `document`. Returns the exit
  * code. */
-static int PrintRaw(const char *printer_name, const char *document, const char *path) {
-  DOC_INFO_1A info;
+static int PrintRaw(const char *printer_name, const WCHAR *document, const char *path) {
+  DOC_INFO_1W info;
   HANDLE printer = NULL;
   int status;
   FILE *in = fopen(path, "rb");
@@ -161,10 +192,10 @@ static int PrintRaw(const char *printer_name, const char *document, const char *
     fclose(in);
     return Failed("OpenPrinter");
   }
-  info.pDocName = (LPSTR)document;
+  info.pDocName = (LPWSTR)document;
   info.pOutputFile = NULL;
-  info.pDatatype = (LPSTR) "RAW";
-  if (StartDocPrinterA(printer, 1, (LPBYTE)&info) == 0) {
+  info.pDatatype = (LPWSTR)L"RAW";
+  if (StartDocPrinterW(printer, 1, (LPBYTE)&info) == 0) {
     status = Failed("StartDocPrinter");
   } else {
     status = StreamFile(printer, in);
@@ -178,20 +209,24 @@ static int PrintRaw(const char *printer_name, const char *document, const char *
 }
 
 static int Usage(void) {
-  fprintf(stderr, "usage: printdoc PRINTER DOCUMENT [--pages N] [--output FILE]\n"
-                  "       printdoc PRINTER DOCUMENT --raw FILE\n");
+  fprintf(stderr, "usage: printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]\n"
+                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE\n");
   return 2;
 }
 
 int main(int argc, char **argv) {
-  const char *output = NULL;
+  static WCHAR document[MAX_NAME];
+  const char *output = NULL, *raw = NULL, *name_file = NULL;
   int pages = 3;
   int i;
   if (argc < 3) return Usage();
-  if (argc == 5 && strcmp(argv[3], "--raw") == 0) return PrintRaw(argv[1], argv[2], argv[4]);
   for (i = 3; i < argc; i += 2) {
     if (i + 1 >= argc) return Usage();
-    if (strcmp(argv[i], "--pages") == 0) {
+    if (strcmp(argv[i], "--raw") == 0) {
+      raw = argv[i + 1];
+    } else if (strcmp(argv[i], "--name-file") == 0) {
+      name_file = argv[i + 1];
+    } else if (strcmp(argv[i], "--pages") == 0) {
       pages = atoi(argv[i + 1]);
       if (pages < 1) return Usage();
     } else if (strcmp(argv[i], "--output") == 0) {
@@ -200,5 +235,10 @@ int main(int argc, char **argv) {
       return Usage();
     }
   }
-  return PrintGdi(argv[1], argv[2], pages, output);
+  if (name_file ? !ReadNameFile(name_file, document) : !ToWide(CP_ACP, argv[2], document)) {
+    fprintf(stderr, "printdoc: the document's name does not convert to UTF-16\n");
+    return 2;
+  }
+  if (raw) return PrintRaw(argv[1], document, raw);
+  return PrintGdi(argv[1], document, pages, output);
 }

@@ -1,0 +1,52 @@
+// Wide file calls with the ANSI ones where the system has no wide ones.
+#include "monitor/file_calls.h"
+
+#include <vector>
+
+namespace {
+
+// Whether the last wide call failed only because the system lacks it.
+bool WideCallMissing() { return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED; }
+
+}  // namespace
+
+std::string AnsiPath(const std::wstring& path) {
+  if (path.empty()) return std::string();
+  char fallback[] = "_";
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, fallback, nullptr);
+  if (length <= 1) return std::string();
+  std::vector<char> narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, narrow.data(), length, fallback, nullptr);
+  return std::string(narrow.data());
+}
+
+HANDLE OpenPath(const std::wstring& path, DWORD access, DWORD share,
+                SECURITY_ATTRIBUTES* security, DWORD disposition) {
+  HANDLE file = CreateFileW(path.c_str(), access, share, security, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && WideCallMissing())
+    file = CreateFileA(AnsiPath(path).c_str(), access, share, security, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file;
+}
+
+bool PathExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES && WideCallMissing())
+    attributes = GetFileAttributesA(AnsiPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD DeletePath(const std::wstring& path) {
+  if (DeleteFileW(path.c_str())) return ERROR_SUCCESS;
+  if (WideCallMissing() && DeleteFileA(AnsiPath(path).c_str())) return ERROR_SUCCESS;
+  return GetLastError();
+}
+
+DWORD MovePathNoReplace(const std::wstring& from, const std::wstring& to) {
+  if (MoveFileW(from.c_str(), to.c_str())) return ERROR_SUCCESS;
+  if (WideCallMissing() && MoveFileA(AnsiPath(from).c_str(), AnsiPath(to).c_str()))
+    return ERROR_SUCCESS;
+  return GetLastError();
+}

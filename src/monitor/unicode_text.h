@@ -1,0 +1,22 @@
+// UTF-16 and UTF-8 conversions the monitor does itself: Windows 95 knows no
+// UTF-8 code page, and the naming rules must behave alike on every system.
+// Plain text work without any system call.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace unicode_text {
+
+// `text` in UTF-8. A surrogate without its partner becomes U+FFFD.
+std::string ToUtf8(const std::u16string& text);
+
+// The UTF-8 bytes `text` decoded to UTF-16 in *out. Returns false (and
+// leaves *out alone) when they are not well-formed UTF-8.
+bool FromUtf8(const std::string& text, std::u16string* out);
+
+// The first `count` characters of `text`: a surrogate pair counts as one
+// character and is never cut in two.
+std::u16string FirstCharacters(const std::u16string& text, std::size_t count);
+
+}  // namespace unicode_text
