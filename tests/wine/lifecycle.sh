@@ -83,8 +83,16 @@ fi
 # 1. First install.
 run_setup
 check "first install: no message box" test ! -s "$BOXES"
-check "first install: log starts with the platform flags" \
-  test "$(head -2 "$LOG")" = "$FLAG"$'\n'"is_win4 = TRUE"
+FLAGS_AT=1
+if [ $NT = 1 ]; then
+  # Wine's service "Spooler" is not running in a new prefix (docs/WINE.md):
+  # on the NT family the install starts it before anything else.
+  check "first install: the stopped spooler started first" \
+    test "$(head -2 "$LOG")" = $'Spooler not running: starting it\nSpooler started'
+  FLAGS_AT=3
+fi
+check "first install: then the platform flags" \
+  test "$(tail -n +$FLAGS_AT "$LOG" | head -2)" = "$FLAG"$'\n'"is_win4 = TRUE"
 check "first install: driver folder logged" grep -q '^Printer Driver Directory: C:\\windows\\system32\\spool\\drivers\\' "$LOG"
 check_not "first install: every copy succeeded" grep -q '^CopyFile' "$LOG"
 check_not "first install: monitor added" grep -q '^AddMonitor' "$LOG"
