@@ -18,6 +18,6 @@ measure_memory() {
   fi
   rm -f "$C/bench-1mb.ps" "$C/bench-50mb.ps"
   r=$(ratio "$large" "$small")
-  row "peak memory, 50 MB job vs 1 MB job" "${large} kB" "${small} kB" "$r" 1.10 \
+  row "peak memory ($BENCH_TAG), 50 MB job vs 1 MB job" "${large} kB" "${small} kB" "$r" 1.10 \
     "${note:-$(verdict "$r" 1.10)}"
 }

@@ -54,7 +54,7 @@ measure_print() {
   local runs=${RUNS:-3} spooled=() direct=() i
   print_job "Bench capture" --pages 50 --output 'C:\bench-job.ps'
   if [ "$JOB_STATUS" -ne 0 ] || [ ! -s "$C/bench-job.ps" ]; then
-    row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 "capture failed: $(cat "$JOB_OUT")"
+    row "50-page print ($BENCH_TAG), spooler + monitor vs gs" "-" "-" "-" 1.10 "capture failed: $(cat "$JOB_OUT")"
     return
   fi
   time_to_pdf "Bench GDI" --pages 50
@@ -62,18 +62,18 @@ measure_print() {
   for i in $(seq "$runs"); do
     time_to_pdf "Bench raw $i" --raw 'C:\bench-job.ps'
     [ -n "$ELAPSED_MS" ] || {
-      row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 "no PDF from the monitor"
+      row "50-page print ($BENCH_TAG), spooler + monitor vs gs" "-" "-" "-" 1.10 "no PDF from the monitor"
       return
     }
     [ "$(last_pdf_pages)" = 50 ] || {
-      row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 \
+      row "50-page print ($BENCH_TAG), spooler + monitor vs gs" "-" "-" "-" 1.10 \
         "the monitor's PDF has $(last_pdf_pages) pages, not 50"
       return
     }
     spooled+=("$ELAPSED_MS")
     time_gs_direct "$C/bench-job.ps"
     [ -n "$ELAPSED_MS" ] || {
-      row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 "gs made no PDF of the capture"
+      row "50-page print ($BENCH_TAG), spooler + monitor vs gs" "-" "-" "-" 1.10 "gs made no PDF of the capture"
       return
     }
     direct+=("$ELAPSED_MS")
@@ -84,6 +84,6 @@ measure_print() {
   s=$(median "${spooled[@]}")
   d=$(median "${direct[@]}")
   r=$(ratio "$s" "$d")
-  row "50-page print ($(( $(stat -c %s "$C/bench-job.ps") / 1024 )) KB PostScript), spooler + monitor vs gs" \
+  row "50-page print ($BENCH_TAG, $(( $(stat -c %s "$C/bench-job.ps") / 1024 )) KB PostScript), spooler + monitor vs gs" \
     "${s} ms" "${d} ms" "$r" 1.10 "$(verdict "$r" 1.10); median of $runs; whole GDI job ${GDI_MS} ms; gs on the file by name ${by_name} ms"
 }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The benchmarks, each ratio measured side by side in one run on Wine
-# posing as Windows XP, printed as a table and appended to README.md under
-# "## Benchmarks" with the machine they ran on:
+# The benchmarks, each ratio measured side by side in one run, on every
+# edition this host can run: the 32-bit edition on Wine posing as Windows XP
+# (where the host runs 32-bit x86 programs) and the 64-bit edition on Wine
+# posing as Windows 10. Printed as a table, each row naming its edition,
+# and appended to README.md under "## Benchmarks" with the machine they ran
+# on:
 #
 #   install  a first install's wall time vs the waits it prescribes (<= 1.10)
 #   print    a 50-page document through the spooler and the port monitor
@@ -9,9 +12,10 @@
 #   memory   the printing process's peak memory, 50 MB job vs 1 MB job (<= 1.10)
 #
 # Usage: bench/run.sh [install] [print] [memory]   (all three by default)
-# Needs the win32 preset built (scripts/build.sh, or scripts/demo.sh).
-# BENCH_NO_README=1 leaves README.md alone; RUNS=N repeats the print pair;
-# INSTALL_RUNS=N the first install (each in a fresh prefix).
+# Needs the editions built (scripts/build.sh). BENCH_EDITIONS="win32 win64"
+# names the editions (by default those the host can run); BENCH_NO_README=1
+# leaves README.md alone; RUNS=N repeats the print pair; INSTALL_RUNS=N the
+# first install (each in a fresh prefix).
 set -euo pipefail
 BENCH=$(cd "$(dirname "$0")" && pwd)
 source "$BENCH/../tests/wine/lib.sh"
@@ -22,28 +26,51 @@ for part in $WANT; do
 done
 for f in common install_wait print_speed job_memory; do source "$BENCH/$f.sh"; done
 
-echo "| measurement | measured | reference | ratio | target | result |"
-echo "|---|---|---|---|---|---|"
-# The install comes first in any case: the other two print through the
-# last install's prefix.
-measure_install
-source "$TOP/tests/wine/printlib.sh"
-if [ "$INSTALL_OK" = 1 ] && [[ $WANT == *" print "* || $WANT == *" memory "* ]]; then
-  enable_printer
-  # Only a job path that turns a job into its PDF is worth timing.
-  print_job "Bench probe" --pages 1
-  if wait_for_pdfs 1 60 &&
-     pdftotext "$(OUTPUT_DIR)/$(new_outputs .pdf | head -1)" - 2>/dev/null | grep -qx 'Tavrin sample document'; then
-    [[ $WANT == *" print "* ]] && measure_print
-    [[ $WANT == *" memory "* ]] && measure_memory
-  else
-    [[ $WANT == *" print "* ]] && row "50-page print, spooler + monitor vs gs" "-" "-" "-" 1.10 \
-      "not run: the port monitor made no PDF of a test job with its text"
-    [[ $WANT == *" memory "* ]] && row "peak memory, 50 MB job vs 1 MB job" "-" "-" "-" 1.10 \
-      "not run: the port monitor made no PDF of a test job with its text"
+if [ -z "${BENCH_EDITIONS:-}" ]; then
+  BENCH_EDITIONS="win32 win64"
+  if why=$("$TOP/scripts/host-runs-i386.sh"); then :; else
+    BENCH_EDITIONS=win64
+    echo "$why: the 32-bit edition is not measured"
   fi
 fi
-[[ $WANT == *" install "* ]] || ROWS=("${ROWS[@]:1}")
+
+# bench_edition EDITION: the three measurements of one edition, its rows
+# tagged with it; the prefix is removed afterwards unless BENCH_KEEP=1.
+bench_edition() {
+  case $1 in
+    win32) BENCH_VERSION=winxp BENCH_TAG="32-bit, XP" ;;
+    win64) BENCH_VERSION=win10 BENCH_TAG="64-bit, 10" ;;
+    *) echo "bench: unknown edition '$1'" >&2; exit 2 ;;
+  esac
+  local first_row=${#ROWS[@]}
+  # The install comes first in any case: the other two print through the
+  # last install's prefix.
+  measure_install
+  source "$TOP/tests/wine/printlib.sh"
+  if [ "$INSTALL_OK" = 1 ] && [[ $WANT == *" print "* || $WANT == *" memory "* ]]; then
+    enable_printer
+    # Only a job path that turns a job into its PDF is worth timing.
+    print_job "Bench probe" --pages 1
+    if wait_for_pdfs 1 60 &&
+       pdftotext "$(OUTPUT_DIR)/$(new_outputs .pdf | head -1)" - 2>/dev/null | grep -qx 'Tavrin sample document'; then
+      [[ $WANT == *" print "* ]] && measure_print
+      [[ $WANT == *" memory "* ]] && measure_memory
+    else
+      [[ $WANT == *" print "* ]] && row "50-page print ($BENCH_TAG), spooler + monitor vs gs" "-" "-" "-" 1.10 \
+        "not run: the port monitor made no PDF of a test job with its text"
+      [[ $WANT == *" memory "* ]] && row "peak memory ($BENCH_TAG), 50 MB job vs 1 MB job" "-" "-" "-" 1.10 \
+        "not run: the port monitor made no PDF of a test job with its text"
+    fi
+  fi
+  # The install row only when asked for.
+  [[ $WANT == *" install "* ]] || ROWS=("${ROWS[@]:0:first_row}" "${ROWS[@]:first_row+1}")
+  cleanup
+  [ "${BENCH_KEEP:-0}" = 1 ] || rm -rf "$CASE/prefix"
+}
+
+echo "| measurement | measured | reference | ratio | target | result |"
+echo "|---|---|---|---|---|---|"
+for edition in $BENCH_EDITIONS; do bench_edition "$edition"; done
 
 machine() {
   local cpu mem
@@ -65,7 +92,7 @@ if [ "${BENCH_NO_README:-0}" != 1 ]; then
     printf '%s\n' "${ROWS[@]}"
   } >"$block"
   if ! grep -qx '## Benchmarks' "$readme"; then
-    printf '\n## Benchmarks\n\n`bench/run.sh` (after the win32 build) measures on Wine posing as Windows XP, each ratio side by side in one run, and appends its table here.\n' >>"$readme"
+    printf '\n## Benchmarks\n\n`bench/run.sh` (after the builds) measures each edition the host can run, each ratio side by side in one run, and appends its table here.\n' >>"$readme"
   fi
   awk -v block="$block" '
     function put() { while ((getline line < block) > 0) print line; done = 1 }
@@ -75,5 +102,3 @@ if [ "${BENCH_NO_README:-0}" != 1 ]; then
   ' "$readme" >"$readme.tmp" && mv "$readme.tmp" "$readme"
   echo "appended to $readme"
 fi
-cleanup
-[ "${BENCH_KEEP:-0}" = 1 ] || rm -rf "$CASE/prefix"

@@ -5,10 +5,15 @@
 # and, when gs is installed, Ghostscript turns a PostScript job into a PDF
 # with the staged response file.
 #
-# Usage: scripts/check-product.sh OUTDIR     (the folder that holds tavrin/)
+# Usage: scripts/check-product.sh [--edition win32|win64] OUTDIR
+# (OUTDIR holds tavrin/; the edition is the one it was staged for, win32 by
+# default: the 64-bit edition has no 9x monitor libraries.)
 set -euo pipefail
 
-[ $# -eq 1 ] || { echo "usage: scripts/check-product.sh OUTDIR" >&2; exit 2; }
+edition=win32
+if [ "${1:-}" = --edition ] && [ $# -ge 2 ]; then edition=$2; shift 2; fi
+case $edition in win32|win64) ;; *) echo "check-product: unknown edition '$edition'" >&2; exit 2 ;; esac
+[ $# -eq 1 ] || { echo "usage: scripts/check-product.sh [--edition win32|win64] OUTDIR" >&2; exit 2; }
 root="$1/tavrin"
 [ -d "$root" ] || { echo "check-product: no folder $root" >&2; exit 1; }
 
@@ -20,12 +25,13 @@ fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
 # The files of the setup program's install phases (src/install) and of the
 # tests' staged product (tests/test_support.cpp, StageProduct).
 delivered=(
-  tavmon.dll tavmon95.dll tavmona.dll tavmona95.dll tavdriver.SPD
+  tavmon.dll tavmona.dll tavdriver.SPD
   Pscript.dll Tavrinui.dll Pscript.hlp gs.PPD fontsub.tbl
   tavrinps5.PPD pscript5.dll ps5ui.dll tavrin.INI tavrinui5.DLL
   pscript.ntf printerdata.dat printerdata5.dat dfdevmd.dat dfdevmdnt.dat
   dfdevmdnt5.dat download.htm rpcinaccessible.tmp
 )
+[ "$edition" = win32 ] && delivered+=(tavmon95.dll tavmona95.dll)
 others=(
   setup.exe readme.html res/tavrin.ini res/pdfwrite.rsp res/convert/gswin32c.exe
   res/utilities/readme.html
@@ -35,6 +41,23 @@ for f in "${delivered[@]}"; do
 done
 for f in "${others[@]}"; do
   if [ -s "$root/$f" ]; then pass; else fail "missing or empty $f"; fi
+done
+
+# The programs and libraries are of the edition's machine (the PE header's
+# machine field: 0x14c i386, 0x8664 x64); a Unix script staged as
+# gswin32c.exe is no PE file and is left out.
+# pe_machine FILE: the machine field in hex, or nothing for a non-PE file.
+pe_machine() {
+  [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ] || return 0
+  local at
+  at=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  od -An -t x2 -j $((at + 4)) -N 2 "$1" | tr -d ' '
+}
+want_machine=014c; [ "$edition" = win64 ] && want_machine=8664
+for f in setup.exe res/drivedir/tavmon.dll res/drivedir/tavmona.dll res/convert/gswin32c.exe; do
+  machine=$(pe_machine "$root/$f")
+  if [ -z "$machine" ] || [ "$machine" = "$want_machine" ]; then pass
+  else fail "$f is built for machine 0x$machine, not the $edition edition's 0x$want_machine"; fi
 done
 
 # The product settings file the setup reads and writes.

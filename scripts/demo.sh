@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # From a fresh Debian 12 machine to a PDF printed through Tavrin: installs
 # what is missing, builds the Windows programs, installs the product with
-# setup.exe in a new Wine prefix posing as Windows XP, prints a sample
-# document to the printer "TAVRIN" as an application would, and leaves
+# setup.exe in a new Wine prefix, prints a sample document to the printer
+# "TAVRIN" as an application would, and leaves
 #
 #   build/demo/sample.pdf        the PDF the port monitor made
 #   build/demo/sample-page1.png  its first page at 60 dpi
+#
+# The prefix is the 32-bit edition's Windows XP where this host can run
+# 32-bit x86 programs, otherwise the 64-bit edition's Windows 10
+# (scripts/host-runs-i386.sh decides; TAVRIN_HOST_RUNS_I386=0 forces the
+# latter). The demo says which it used.
 #
 # Usage: scripts/demo.sh    (as root, or with sudo for the packages)
 set -euo pipefail
@@ -18,19 +23,26 @@ step() { printf '\n== %s\n' "$*"; }
 die() { printf '\ndemo: %s\n' "$*" >&2; exit 1; }
 
 step "Packages (compilers, Wine, Ghostscript, PDF tools)"
-"$TOP/scripts/deps.sh" native win32 wine print
+"$TOP/scripts/deps.sh" native win32 win64 wine print
 
-step "Windows build (setup.exe, the port monitor, the test tools)"
+if why=$("$TOP/scripts/host-runs-i386.sh"); then
+  EDITION=win32 VERSION=winxp WHAT="the 32-bit edition on Windows XP (a 32-bit Wine prefix)"
+else
+  EDITION=win64 VERSION=win10 WHAT="the 64-bit edition on Windows 10 (a 64-bit Wine prefix)"
+  echo "$why: the demo uses the 64-bit edition"
+fi
+
+step "Windows build of the $EDITION edition (setup.exe, the port monitor, the test tools)"
 cd "$TOP"
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+cmake --preset "$EDITION" >/dev/null
+cmake --build --preset "$EDITION"
 
-step "A fresh 32-bit Wine prefix posing as Windows XP, with the product unpacked"
+step "A fresh Wine prefix: $WHAT, with the product unpacked"
 rm -rf "$DEMO"
 source "$TOP/tests/wine/lib.sh"
 # lib.sh's prefixes and cases, kept under build/demo.
 WORK="$DEMO"
-new_case demo winxp
+new_case demo "$VERSION"
 source "$TOP/tests/wine/printlib.sh"
 echo "prefix: $WINEPREFIX"
 
@@ -72,6 +84,6 @@ fi
 pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$DEMO/sample.pdf" "$DEMO/sample-page1"
 [ -s "$DEMO/sample-page1.png" ] || die "pdftoppm made no picture of page 1"
 
-step "Done"
+step "Done with $WHAT"
 echo "PDF made by the printer:  $DEMO/sample.pdf ($GOT_PAGES pages, in the prefix C:\\tavrin\\output\\$(basename "$PDF"))"
 echo "its first page (60 dpi):  $DEMO/sample-page1.png"

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages what the builds and tests need and the
-# machine lacks. Usage: scripts/deps.sh native|win32|wine|print ...
+# machine lacks. Usage: scripts/deps.sh native|win32|win64|wine|print ...
+#
+# "wine" installs both of Debian's Wines: wine32 (the i386 architecture) for
+# the 32-bit edition's prefixes and wine64 for the 64-bit ones. Debian
+# installs wine32 even on a host that cannot run 32-bit x86 code; whether
+# this one can is for scripts/host-runs-i386.sh to tell, after this script.
 set -euo pipefail
 
 packages=()
@@ -8,7 +13,8 @@ for part in "$@"; do
   case "$part" in
     native) packages+=(cmake make g++ googletest libgtest-dev python3) ;;
     win32) packages+=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686) ;;
-    wine) packages+=(wine wine32 xvfb) ;;
+    win64) packages+=(cmake make g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;
+    wine) packages+=(wine wine32 wine64 xvfb) ;;
     # Ghostscript behind the port, and the PDF tools that read its output.
     print) packages+=(ghostscript poppler-utils) ;;
     *) echo "deps.sh: unknown part '$part'" >&2; exit 2 ;;
@@ -16,7 +22,7 @@ for part in "$@"; do
 done
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${packages[@]}" | awk '!seen[$0]++'); do
   # wine32 lives in the i386 architecture.
   name="$p"; [ "$p" = wine32 ] && name="wine32:i386"
   dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Lays out OUTDIR/tavrin/ as the outer installer unpacks the product: the
 # setup program, the product's own files from product/, the data files made by
-# make_product_data.py, the port-monitor libraries from build/win32/, and the
+# make_product_data.py, the port-monitor libraries of one edition, and the
 # files of the system's PostScript driver and of Ghostscript.
 #
-# Usage: scripts/stage-product.sh OUTDIR [SYSTEM_FILES_DIR]
+# Usage: scripts/stage-product.sh [--edition win32|win64] OUTDIR [SYSTEM_FILES_DIR]
+#
+# The edition (win32 by default) is the Windows build the tree is for:
+# win32 takes setup.exe and the four monitor libraries (NT and 9x) from
+# build/win32/ (or the folder TAVRIN_WIN32_DIR names), win64 takes setup.exe
+# and the NT family's two from build/win64/ (or TAVRIN_WIN64_DIR).
 #
 # SYSTEM_FILES_DIR holds the files that are not ours, under these names:
 # Pscript.dll Tavrinui.dll pscript5.dll ps5ui.dll tavrinui5.DLL Pscript.hlp
 # pscript.ntf gswin32c.exe. Without it the script makes stand-ins for Wine:
 # Wine's own PostScript driver under every driver library name, placeholder
 # texts for the help and font files, and a gswin32c.exe that runs the host's
-# Ghostscript. setup.exe and the monitor libraries come from build/win32/,
-# or from the folder that TAVRIN_WIN32_DIR names.
+# Ghostscript, all of the edition's machine (Wine's 32-bit or 64-bit
+# PostScript driver, gsrelay.exe of that build).
 #
 # The tree is built beside OUTDIR/tavrin and then put in its place, so a
 # failed run leaves an earlier tree untouched and a repeated run gives the
@@ -21,11 +26,31 @@ set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 product="$repo/product"
-# The Windows build; TAVRIN_WIN32_DIR names another one.
-win32="${TAVRIN_WIN32_DIR:-$repo/build/win32}"
-wineps=/usr/lib/i386-linux-gnu/wine/i386-windows/wineps.drv
 
-monitor_libraries=(tavmon.dll tavmona.dll tavmon95.dll tavmona95.dll)
+die() { echo "stage-product: $*" >&2; exit 1; }
+usage="usage: scripts/stage-product.sh [--edition win32|win64] OUTDIR [SYSTEM_FILES_DIR]"
+
+edition=win32
+if [ "${1:-}" = --edition ]; then
+  [ $# -ge 2 ] || die "$usage"
+  edition=$2
+  shift 2
+fi
+# The edition's Windows build (the variable keeps the Win32 API's name for
+# both), its monitor libraries and Wine's PostScript driver of its machine.
+case $edition in
+  win32)
+    win32="${TAVRIN_WIN32_DIR:-$repo/build/win32}"
+    wineps=/usr/lib/i386-linux-gnu/wine/i386-windows/wineps.drv
+    wine_package=wine32
+    monitor_libraries=(tavmon.dll tavmona.dll tavmon95.dll tavmona95.dll) ;;
+  win64)
+    win32="${TAVRIN_WIN64_DIR:-$repo/build/win64}"
+    wineps=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/wineps.drv
+    wine_package=wine64
+    monitor_libraries=(tavmon.dll tavmona.dll) ;;
+  *) die "unknown edition '$edition' ($usage)" ;;
+esac
 driver_libraries=(Pscript.dll Tavrinui.dll pscript5.dll ps5ui.dll tavrinui5.DLL)
 system_files=("${driver_libraries[@]}" Pscript.hlp pscript.ntf gswin32c.exe)
 # Product text files: path under product/ = path under tavrin/.
@@ -42,14 +67,12 @@ text_files=(
   res/drivedir/rpcinaccessible.tmp
 )
 
-die() { echo "stage-product: $*" >&2; exit 1; }
-
-[ $# -ge 1 ] && [ $# -le 2 ] || die "usage: scripts/stage-product.sh OUTDIR [SYSTEM_FILES_DIR]"
+[ $# -ge 1 ] && [ $# -le 2 ] || die "$usage"
 outdir="$1"
 sysdir="${2:-}"
 
 # Everything that must exist, checked before anything is written.
-[ -f "$win32/setup.exe" ] || die "missing $win32/setup.exe: build it with scripts/build.sh"
+[ -f "$win32/setup.exe" ] || die "missing $win32/setup.exe: build it with scripts/build.sh $edition"
 missing=()
 for lib in "${monitor_libraries[@]}"; do
   [ -f "$win32/$lib" ] || missing+=("$lib")
@@ -65,7 +88,7 @@ if [ -n "$sysdir" ]; then
     [ -f "$sysdir/$f" ] || die "missing $sysdir/$f"
   done
 else
-  [ -f "$wineps" ] || die "missing $wineps: install wine32, or give SYSTEM_FILES_DIR"
+  [ -f "$wineps" ] || die "missing $wineps: install $wine_package, or give SYSTEM_FILES_DIR"
 fi
 
 mkdir -p "$outdir"
@@ -188,7 +211,7 @@ rm -rf "$final"
 mv "$stage" "$final"
 trap - EXIT
 
-echo "Staged $final (system files: $system_source):"
+echo "Staged $final ($edition edition; system files: $system_source):"
 (cd "$final" && find . -type f | LC_ALL=C sort | while read -r f; do
   printf '  %-34s %9d bytes\n' "${f#./}" "$(stat -c %s "$f")"
 done)

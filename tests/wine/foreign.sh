@@ -3,7 +3,7 @@
 # and the uninstall, every key under Control\Print that is not the
 # product's is byte for byte as before.
 source "$(dirname "$0")/lib.sh"
-new_case foreign "${1:?usage: foreign.sh win98|nt40|win2k|winxp}"
+new_case foreign "${1:?usage: foreign.sh win98|nt40|win2k|winxp|winxp64|win10}"
 PRINT='SYSTEM\CurrentControlSet\Control\Print'
 
 cp "$C/tavrin/res/drivedir/tavmon.dll" "$C/windows/system32/othermon.dll"

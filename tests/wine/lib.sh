@@ -1,13 +1,14 @@
-# Shared part of the Wine suite: a fresh 32-bit prefix per case (copied from
-# a pristine one per Windows version), the staged product, setup.exe run
-# under Xvfb with boxwatch answering its message boxes, and checks read
-# from the outside through wineprobe.
+# Shared part of the Wine suite: a fresh prefix per case (copied from a
+# pristine one per Windows version; 32-bit for Windows 98 to XP, 64-bit for
+# Windows XP x64 and 10), the staged product, setup.exe run under Xvfb with
+# boxwatch answering its message boxes, and checks read from the outside
+# through wineprobe.
 set -euo pipefail
 
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-W32="$TOP/build/win32"
+source "$TOP/tests/wine/editions.sh"
 WORK="$TOP/build/wine"
-export WINEARCH=win32 WINEDEBUG=-all
+export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix; the recorder that
 # stands in for rundll32.exe must win over Wine's built-in one.
 export WINEDLLOVERRIDES="mscoree,mshtml=;rundll32.exe=n"
@@ -29,10 +30,6 @@ finish() {
   [ "$FAILURES" -eq 0 ]
 }
 
-for tool in setup.exe boxwatch.exe wineprobe.exe recorder.exe tavmon.dll; do
-  [ -f "$W32/$tool" ] || { echo "missing $W32/$tool: build the win32 preset first" >&2; exit 1; }
-done
-
 # pristine_prefix VERSION: a booted prefix posing as that Windows version.
 pristine_prefix() {
   local version=$1 dir="$WORK/pristine-$1"
@@ -44,7 +41,8 @@ pristine_prefix() {
       # wineboot itself runs Wine's rundll32: no override of it here.
       export WINEPREFIX="$dir" WINEDLLOVERRIDES="mscoree,mshtml="
       wineboot -i >/dev/null 2>&1
-      wine winecfg -v "$version" >/dev/null 2>&1
+      wine winecfg -v "$version" >/dev/null 2>&1 ||
+        { echo "winecfg refused the version $version in a $WINEARCH prefix" >&2; exit 1; }
       wineserver -w
       [ -f "$dir/drive_c/windows/system32/kernel32.dll" ] || {
         echo "wineboot made no usable prefix in $dir" >&2
@@ -61,11 +59,29 @@ cleanup() {
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
 }
 
-# new_case NAME VERSION: a fresh prefix, an X display, the product staged
-# under C:\tavrin with HKLM\Software\Tavrin "Path" = "C:\".
+# new_case NAME VERSION [EDITION]: a fresh prefix, an X display, the
+# product staged under C:\tavrin with HKLM\Software\Tavrin "Path" = "C:\".
+# The product is the EDITION's (by default the one the version's prefix
+# runs natively); the test tools are always of the prefix's machine, from
+# $W32 (build/win32 or build/win64). A case that needs 32-bit programs ends
+# here as skipped (exit code $SKIP_CODE) on a host that cannot run them.
 new_case() {
   NAME=$1
   VERSION=$2
+  use_wine_for "$VERSION"
+  EDITION=${3:-$PREFIX_ARCH}
+  if [ "$PREFIX_ARCH" = win32 ] || [ "$EDITION" = win32 ]; then
+    skip_unless_i386 "$NAME $VERSION"
+  fi
+  W32="$TOP/build/$PREFIX_ARCH"
+  local tool
+  for tool in boxwatch.exe wineprobe.exe recorder.exe; do
+    [ -f "$W32/$tool" ] || { echo "missing $W32/$tool: build the $PREFIX_ARCH preset first" >&2; exit 1; }
+  done
+  for tool in setup.exe tavmon.dll; do
+    [ -f "$TOP/build/$EDITION/$tool" ] ||
+      { echo "missing $TOP/build/$EDITION/$tool: build the $EDITION preset first" >&2; exit 1; }
+  done
   CASE="$WORK/cases/$NAME-$VERSION"
   local pristine
   pristine=$(pristine_prefix "$VERSION")
@@ -87,7 +103,7 @@ new_case() {
   export DISPLAY=":$n"
   wineserver -p
 
-  "$TOP/scripts/stage-product.sh" "$C" >"$CASE/stage.txt"
+  "$TOP/scripts/stage-product.sh" --edition "$EDITION" "$C" >"$CASE/stage.txt"
   # wineprobe runs from the prefix: run from build/win32, Wine's spooler
   # would load the monitor library beside it instead of the installed one.
   cp "$W32/wineprobe.exe" "$C/wineprobe.exe"
@@ -95,7 +111,7 @@ new_case() {
   cp "$W32/recorder.exe" "$C/windows/system32/rundll32.exe"
   cp "$W32/recorder.exe" "$C/windows/rundll32.exe"
   wine reg add 'HKLM\Software\Tavrin' /v Path /t REG_SZ /d 'C:\' /f >/dev/null 2>&1
-  DRIVER_DIR="$C/windows/system32/spool/drivers/$([ "$VERSION" = win98 ] && echo win40 || echo w32x86)"
+  DRIVER_DIR="$C/windows/system32/spool/drivers/$([ "$VERSION" = win98 ] && echo win40 || driver_folder_of "$PREFIX_ARCH")"
   if [ "$VERSION" = win98 ]; then
     # The system's PostScript driver (Apple LaserWriter II NT) that the 9x
     # install builds on: Wine's PostScript driver under its file names.
@@ -103,7 +119,7 @@ new_case() {
     local f
     for f in Pscript.drv Pscript.hlp msprint.cat LWNT_470.SPD PSCRIPT.INI TESTPS.TXT \
              APPLE380.SPD FONTS.MFM ICONLIB.DLL PSMON.DLL; do
-      cp /usr/lib/i386-linux-gnu/wine/i386-windows/wineps.drv "$DRIVER_DIR/$f"
+      cp "$(wineps_of win32)" "$DRIVER_DIR/$f"
     done
   fi
   RUN=0

@@ -13,7 +13,7 @@
 # then (the job is not streamed on that way).
 source "$(dirname "$0")/lib.sh"
 STANDIN=${TAVRIN_GS_STANDIN:-relay}
-new_case "printing-$STANDIN" "${1:?usage: printing.sh win98|nt40|win2k|winxp}"
+new_case "printing-$STANDIN" "${1:?usage: printing.sh win98|nt40|win2k|winxp|winxp64|win10}"
 source "$(dirname "$0")/printlib.sh"
 OUT=$(OUTPUT_DIR)
 

@@ -2,7 +2,7 @@
 # "Quiet" set to 1: no viewer is started and the setting is reset to "0";
 # an old companion editor gets its warning.
 source "$(dirname "$0")/lib.sh"
-new_case quiet "${1:?usage: quiet.sh win98|nt40|win2k|winxp}"
+new_case quiet "${1:?usage: quiet.sh win98|nt40|win2k|winxp|winxp64|win10}"
 
 printf '[Parameters]\r\nUninstall=\r\nQuiet=1\r\n' >"$C/tavrin/res/tavrin.ini"
 printf '<html><body>Ostrel: This is Version 3.1 of the editor.</body></html>\r\n' \

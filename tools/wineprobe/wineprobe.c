@@ -6,6 +6,12 @@
  *                                exact bytes (hex)
  *   wineprobe seed-other         registers another monitor, driver and
  *                                printer of the machine's own ("Other ...")
+ *   wineprobe platform           what programs are told of the machine:
+ *                                GetVersion, GetSystemInfo's processor
+ *                                architecture, the printer-driver folder
+ *
+ * Built for x64 it works with the spooler environment "Windows x64" and
+ * Wine's 64-bit PostScript driver, as a program of a 64-bit prefix must.
  *
  * Output is plain text on standard output, one item a line, sorted as the
  * system returns it. Exit code 0 on success. */
@@ -125,6 +131,14 @@ static BOOL copy(const char *from, const char *to)
     return CopyFileA(from, to, FALSE);
 }
 
+#ifdef _WIN64
+#define NT_ENVIRONMENT "Windows x64"
+#define WINE_PS_DRIVER "Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows\\wineps.drv"
+#else
+#define NT_ENVIRONMENT "Windows NT x86"
+#define WINE_PS_DRIVER "Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows\\wineps.drv"
+#endif
+
 static int seed_other(void)
 {
     char drv[MAX_PATH], to[MAX_PATH];
@@ -147,14 +161,14 @@ static int seed_other(void)
         OSVERSIONINFOA v;
         v.dwOSVersionInfoSize = sizeof(v);
         GetVersionExA(&v);
-        mon.pEnvironment = v.dwPlatformId == VER_PLATFORM_WIN32_NT ? "Windows NT x86" : "Windows 4.0";
+        mon.pEnvironment = v.dwPlatformId == VER_PLATFORM_WIN32_NT ? NT_ENVIRONMENT : "Windows 4.0";
     }
     if (!AddMonitorA(NULL, 2, (BYTE *)&mon)) { printf("AddMonitor: %lu\n", GetLastError()); failures++; }
 
     /* Another driver: Wine's PostScript driver under names of its own. */
     for (i = 0; i < 3; i++) {
         snprintf(to, sizeof(to), "%s\\%s", drv, names[i]);
-        if (!copy("Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows\\wineps.drv", to)) {
+        if (!copy(WINE_PS_DRIVER, to)) {
             printf("copy %s: %lu\n", to, GetLastError());
             failures++;
         }
@@ -184,11 +198,27 @@ static int seed_other(void)
     return failures ? 1 : 0;
 }
 
+static int platform(void)
+{
+    SYSTEM_INFO si;
+    char drv[MAX_PATH];
+    DWORD need = 0;
+    GetSystemInfo(&si);
+    printf("version 0x%08lx\n", GetVersion());
+    printf("architecture %u\n", si.wProcessorArchitecture);
+    if (GetPrinterDriverDirectoryA(NULL, NULL, 1, (BYTE *)drv, sizeof(drv), &need))
+        printf("driver-directory %s\n", drv);
+    else
+        printf("driver-directory (failed: %lu)\n", GetLastError());
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     if (argc >= 2 && !strcmp(argv[1], "spooler")) return dump_spooler();
     if (argc >= 3 && !strcmp(argv[1], "reg")) { dump_key(HKEY_LOCAL_MACHINE, argv[2]); return 0; }
     if (argc >= 2 && !strcmp(argv[1], "seed-other")) return seed_other();
-    fprintf(stderr, "usage: wineprobe spooler | reg KEY | seed-other\n");
+    if (argc >= 2 && !strcmp(argv[1], "platform")) return platform();
+    fprintf(stderr, "usage: wineprobe spooler | reg KEY | seed-other | platform\n");
     return 2;
 }
