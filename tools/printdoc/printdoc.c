@@ -2,10 +2,14 @@
  * from the outside.
  *
  *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]
+ *            [--abort-after K]
  *       A GDI job: CreateDC on the printer, StartDoc named DOCUMENT, N pages
  *       (3 by default) of known text, EndDoc. With --output the driver's
  *       data goes to the Windows file FILE instead of the printer's port
- *       (DOCINFO's lpszOutput, as "Print to file" does).
+ *       (DOCINFO's lpszOutput, as "Print to file" does). With --abort-after
+ *       the application cancels the job with AbortDoc after K pages, and
+ *       the line "job aborted after K pages: AbortDoc returned R, error E"
+ *       tells how that went (exit code 1 when R is not positive).
  *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE
  *       A RAW job: FILE (PostScript, any size) streamed to the printer with
  *       StartDocPrinter/WritePrinter/EndDocPrinter.
@@ -114,8 +118,10 @@ static BOOL ReadNameFile(const char *path, WCHAR *name) {
 }
 
 /* Prints `pages` pages as a GDI job named `document`, to `output` when that
- * is not null. Returns the exit code. */
-static int PrintGdi(const char *printer, const WCHAR *document, int pages, const char *output) {
+ * is not null; cancels it after `abort_after` pages when that is not 0.
+ * Returns the exit code. */
+static int PrintGdi(const char *printer, const WCHAR *document, int pages, const char *output,
+                    int abort_after) {
   static WCHAR wide_output[MAX_NAME];
   DOCINFOW info;
   HFONT font, old_font = NULL;
@@ -138,9 +144,19 @@ static int PrintGdi(const char *printer, const WCHAR *document, int pages, const
       if (StartPage(dc) <= 0) status = Failed("StartPage");
       else if (!DrawPage(dc, page, pages)) status = Failed("TextOut");
       else if (EndPage(dc) <= 0) status = Failed("EndPage");
+      if (status == 0 && page == abort_after) break;
     }
-    if (status != 0) AbortDoc(dc);
-    else if (EndDoc(dc) <= 0) status = Failed("EndDoc");
+    if (status != 0) {
+      AbortDoc(dc);
+    } else if (abort_after > 0) {
+      /* Printed whatever AbortDoc says: Wine's answers 0 having cancelled. */
+      int aborted = AbortDoc(dc);
+      printf("job aborted after %d pages: AbortDoc returned %d, error %lu\n", abort_after, aborted,
+             (unsigned long)GetLastError());
+      if (aborted <= 0) status = 1;
+    } else if (EndDoc(dc) <= 0) {
+      status = Failed("EndDoc");
+    }
   }
   if (font) {
     SelectObject(dc, old_font);
@@ -210,6 +226,7 @@ static int PrintRaw(const char *printer_name, const WCHAR *document, const char 
 
 static int Usage(void) {
   fprintf(stderr, "usage: printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]\n"
+                  "                [--abort-after K]\n"
                   "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE\n");
   return 2;
 }
@@ -217,7 +234,7 @@ static int Usage(void) {
 int main(int argc, char **argv) {
   static WCHAR document[MAX_NAME];
   const char *output = NULL, *raw = NULL, *name_file = NULL;
-  int pages = 3;
+  int pages = 3, abort_after = 0;
   int i;
   if (argc < 3) return Usage();
   for (i = 3; i < argc; i += 2) {
@@ -229,6 +246,9 @@ int main(int argc, char **argv) {
     } else if (strcmp(argv[i], "--pages") == 0) {
       pages = atoi(argv[i + 1]);
       if (pages < 1) return Usage();
+    } else if (strcmp(argv[i], "--abort-after") == 0) {
+      abort_after = atoi(argv[i + 1]);
+      if (abort_after < 1) return Usage();
     } else if (strcmp(argv[i], "--output") == 0) {
       output = argv[i + 1];
     } else {
@@ -240,5 +260,5 @@ int main(int argc, char **argv) {
     return 2;
   }
   if (raw) return PrintRaw(argv[1], document, raw);
-  return PrintGdi(argv[1], document, pages, output);
+  return PrintGdi(argv[1], document, pages, output, abort_after);
 }
