@@ -10,9 +10,12 @@
  *       the application cancels the job with AbortDoc after K pages, and
  *       the line "job aborted after K pages: AbortDoc returned R, error E"
  *       tells how that went (exit code 1 when R is not positive).
- *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE
+ *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE [--repeat N]
  *       A RAW job: FILE (PostScript, any size) streamed to the printer with
- *       StartDocPrinter/WritePrinter/EndDocPrinter.
+ *       StartDocPrinter/WritePrinter/EndDocPrinter. With --repeat the job
+ *       is sent N times from this one process (which hosts Wine's spooler
+ *       and the monitor), each followed by the line "after job K: highest
+ *       handle H, T threads" (see PrintCounts).
  *
  * The job's name goes to the spooler in UTF-16 (StartDocW, DOC_INFO_1W), as
  * a Unicode application names its jobs. With --name-file it is the UTF-8
@@ -29,6 +32,7 @@
  * (usage).
  */
 #include <windows.h>
+#include <tlhelp32.h>
 #include <winspool.h>
 
 #include <stdio.h>
@@ -192,6 +196,43 @@ static int StreamFile(HANDLE printer, FILE *in) {
   return 0;
 }
 
+#define PROBE_HANDLES 256
+
+/* Prints, after job `job`, the highest of PROBE_HANDLES handle values the
+ * process is given and its thread count (-1 where the system cannot list
+ * threads). Handle values are given lowest free first, so every handle a
+ * job leaves open among them raises the highest; GetProcessHandleCount
+ * would count them, but older systems and Wine (which answers 0) do not
+ * have it. */
+static void PrintCounts(int job) {
+  static HANDLE probes[PROBE_HANDLES];
+  DWORD self = GetCurrentProcessId();
+  ULONG_PTR highest = 0;
+  long threads = -1;
+  THREADENTRY32 entry;
+  HANDLE snapshot;
+  int i;
+  for (i = 0; i < PROBE_HANDLES; ++i) {
+    probes[i] = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if ((ULONG_PTR)probes[i] > highest) highest = (ULONG_PTR)probes[i];
+  }
+  for (i = 0; i < PROBE_HANDLES; ++i)
+    if (probes[i]) CloseHandle(probes[i]);
+  snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot != INVALID_HANDLE_VALUE) {
+    threads = 0;
+    entry.dwSize = sizeof(entry);
+    if (Thread32First(snapshot, &entry)) {
+      do {
+        if (entry.th32OwnerProcessID == self) ++threads;
+      } while (Thread32Next(snapshot, &entry));
+    }
+    CloseHandle(snapshot);
+  }
+  printf("after job %d: highest handle %lu, %ld threads\n", job, (unsigned long)highest, threads);
+  fflush(stdout);
+}
+
 /* Sends the file at `path` as a RAW job named `document`. Returns the exit
  * code. */
 static int PrintRaw(const char *printer_name, const WCHAR *document, const char *path) {
@@ -227,14 +268,14 @@ static int PrintRaw(const char *printer_name, const WCHAR *document, const char 
 static int Usage(void) {
   fprintf(stderr, "usage: printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]\n"
                   "                [--abort-after K]\n"
-                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE\n");
+                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE [--repeat N]\n");
   return 2;
 }
 
 int main(int argc, char **argv) {
   static WCHAR document[MAX_NAME];
   const char *output = NULL, *raw = NULL, *name_file = NULL;
-  int pages = 3, abort_after = 0;
+  int pages = 3, abort_after = 0, repeat = 1;
   int i;
   if (argc < 3) return Usage();
   for (i = 3; i < argc; i += 2) {
@@ -246,6 +287,9 @@ int main(int argc, char **argv) {
     } else if (strcmp(argv[i], "--pages") == 0) {
       pages = atoi(argv[i + 1]);
       if (pages < 1) return Usage();
+    } else if (strcmp(argv[i], "--repeat") == 0) {
+      repeat = atoi(argv[i + 1]);
+      if (repeat < 1) return Usage();
     } else if (strcmp(argv[i], "--abort-after") == 0) {
       abort_after = atoi(argv[i + 1]);
       if (abort_after < 1) return Usage();
@@ -259,6 +303,13 @@ int main(int argc, char **argv) {
     fprintf(stderr, "printdoc: the document's name does not convert to UTF-16\n");
     return 2;
   }
-  if (raw) return PrintRaw(argv[1], document, raw);
+  if (raw) {
+    int status = 0, job;
+    for (job = 1; job <= repeat && status == 0; ++job) {
+      status = PrintRaw(argv[1], document, raw);
+      if (repeat > 1) PrintCounts(job);
+    }
+    return status;
+  }
   return PrintGdi(argv[1], document, pages, output, abort_after);
 }
