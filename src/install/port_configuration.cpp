@@ -29,6 +29,7 @@ std::string SetupText(const PortValue& value, const std::string& setup_dir) {
     case PORT_SETUP_PRINTER:
       return kPrinterName;
     case PORT_SETUP_FIXED:
+    case PORT_SETUP_NONE:
       break;
   }
   return value.setup_text;
@@ -45,6 +46,7 @@ void WritePortConfiguration(const std::string& setup_dir) {
   if (!ports.CreateSubKey(kPortName, &port)) return;
 
   for (const PortValue& value : kPortRecord) {
+    if (value.setup == PORT_SETUP_NONE) continue;
     if (value.type == PORT_TEXT)
       port.SetString(value.name, SetupText(value, setup_dir));
     else

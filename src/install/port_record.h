@@ -26,7 +26,8 @@ enum PortSetupValue {
   PORT_SETUP_COMMAND,    /* setup folder + PORT_COMMAND_PROGRAM */
   PORT_SETUP_ARGUMENTS,  /* "@" setup folder + PORT_RESPONSE_FILE (quoted when the
                             folder holds a blank) + PORT_ARGUMENTS_TAIL */
-  PORT_SETUP_PRINTER     /* the printer's name, "TAVRIN" */
+  PORT_SETUP_PRINTER,    /* the printer's name, "TAVRIN" */
+  PORT_SETUP_NONE        /* not written: an optional value the monitor reads */
 };
 
 struct PortValue {
@@ -40,7 +41,7 @@ struct PortValue {
 };
 
 /* The values in the order the setup writes them (the order the monitor's
- * configuration dialog lists them). */
+ * configuration dialog lists them); those marked PORT_SETUP_NONE last. */
 enum PortValueIndex {
   PORT_ARGUMENTS,
   PORT_COMMAND,
@@ -54,6 +55,7 @@ enum PortValueIndex {
   PORT_PRINT_ERROR,
   PORT_RUN_USER,
   PORT_SHOW_WINDOW,
+  PORT_TIMEOUT,
   PORT_VALUE_COUNT
 };
 
@@ -72,6 +74,8 @@ static const struct PortValue kPortRecord[PORT_VALUE_COUNT] = {
     {"PrintError", PORT_NUMBER, PORT_SETUP_FIXED, 0, 0, 0, 0},
     {"RunUser", PORT_NUMBER, PORT_SETUP_FIXED, 0, 0, 0, 0},
     {"ShowWindow", PORT_NUMBER, PORT_SETUP_FIXED, 0, 2, 0, 2},
+    /* Not written by the setup; 0 means 600 seconds. */
+    {"Timeout", PORT_NUMBER, PORT_SETUP_NONE, 0, 0, 0, 0},
 };
 
 #endif

@@ -8,6 +8,12 @@
 namespace {
 
 constexpr DWORD kPipeBytes = 65536;
+// The piece written at a time: the watchdog sees progress after each.
+constexpr DWORD kWritePiece = 4096;
+// How long Terminate waits for the program to be gone.
+constexpr DWORD kTerminateWaitMs = 5000;
+// The exit code of a program the monitor ended.
+constexpr UINT kEndedExitCode = ERROR_TIMEOUT;
 
 // Serialises the starts: while one job's inheritable handles exist, no
 // other job's program may be started, or it would inherit them and keep
@@ -110,16 +116,88 @@ bool IsWindowsProgram(const std::string& path) {
   return !read || got != sizeof(magic) || (magic[0] == 'M' && magic[1] == 'Z');
 }
 
+ChildProcess::ChildProcess() { InitializeCriticalSection(&lock_); }
+
 ChildProcess::~ChildProcess() {
+  StopWatchdog();
   CloseInput();
   if (process_) CloseHandle(process_);
+  DeleteCriticalSection(&lock_);
+}
+
+DWORD ChildProcess::StartWatchdog(DWORD stall_ms) {
+  stall_ms_ = stall_ms;
+  stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!stop_) return GetLastError();
+  DWORD thread_id = 0;  // Windows 9x wants somewhere to put it
+  watchdog_ = CreateThread(nullptr, 0, WatchdogMain, this, 0, &thread_id);
+  if (!watchdog_) {
+    const DWORD error = GetLastError();
+    CloseHandle(stop_);
+    stop_ = nullptr;
+    return error;
+  }
+  return ERROR_SUCCESS;
+}
+
+void ChildProcess::StopWatchdog() {
+  if (watchdog_) {
+    SetEvent(stop_);
+    WaitForSingleObject(watchdog_, INFINITE);
+    CloseHandle(watchdog_);
+    watchdog_ = nullptr;
+  }
+  if (stop_) CloseHandle(stop_);
+  stop_ = nullptr;
+}
+
+DWORD WINAPI ChildProcess::WatchdogMain(LPVOID self) {
+  static_cast<ChildProcess*>(self)->Watch();
+  return 0;
+}
+
+void ChildProcess::Watch() {
+  for (;;) {
+    DWORD wait = stall_ms_;
+    {
+      EnterCriticalSection(&lock_);
+      if (writing_) {
+        const DWORD idle = GetTickCount() - progress_tick_;
+        if (idle >= stall_ms_) {
+          // Its end breaks the pipe: the blocked write returns.
+          stalled_ = true;
+          TerminateProcess(process_, kEndedExitCode);
+          LeaveCriticalSection(&lock_);
+          return;
+        }
+        wait = stall_ms_ - idle;
+      }
+      LeaveCriticalSection(&lock_);
+    }
+    if (WaitForSingleObject(stop_, wait) != WAIT_TIMEOUT) return;
+  }
+}
+
+void ChildProcess::NoteProgress(bool writing) {
+  EnterCriticalSection(&lock_);
+  writing_ = writing;
+  progress_tick_ = GetTickCount();
+  LeaveCriticalSection(&lock_);
+}
+
+bool ChildProcess::stalled() const {
+  EnterCriticalSection(&lock_);
+  const bool stalled = stalled_;
+  LeaveCriticalSection(&lock_);
+  return stalled;
 }
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application,
                                                   const std::string& command_line,
                                                   const std::string& directory, WORD show_window,
                                                   const std::wstring& input_file,
-                                                  const std::string& output_log, DWORD* error) {
+                                                  const std::string& output_log, DWORD stall_ms,
+                                                  DWORD* error) {
   std::unique_ptr<ChildProcess> child(new ChildProcess);
   StartLock lock;
   OwnedHandle child_input, our_input, child_output;
@@ -161,19 +239,41 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application
   child->process_ = info.hProcess;
   child->input_ = our_input.release();
   *error = ERROR_SUCCESS;
+  // Without a process handle the program cannot be ended: no watchdog.
+  if (child->input_ && child->process_ && stall_ms > 0) {
+    const DWORD watchdog = child->StartWatchdog(stall_ms);
+    if (watchdog != ERROR_SUCCESS) {
+      // A program that could not be watched must not be fed: it might
+      // hold the port for ever.
+      child->Terminate();
+      *error = watchdog;
+      return nullptr;
+    }
+  }
   return child;  // the program's own ends close here: its end closes the pipe
 }
 
 DWORD ChildProcess::Write(const BYTE* data, DWORD size) {
   if (!input_) return ERROR_BROKEN_PIPE;
+  DWORD error = ERROR_SUCCESS;
+  NoteProgress(true);
   while (size > 0) {
     DWORD written = 0;
-    if (!WriteFile(input_, data, size, &written, nullptr)) return GetLastError();
-    if (written == 0) return ERROR_NO_DATA;
+    const DWORD piece = size < kWritePiece ? size : kWritePiece;
+    if (!WriteFile(input_, data, piece, &written, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    if (written == 0) {
+      error = ERROR_NO_DATA;
+      break;
+    }
     data += written;
     size -= written;
+    NoteProgress(true);
   }
-  return ERROR_SUCCESS;
+  NoteProgress(false);
+  return error;
 }
 
 void ChildProcess::CloseInput() {
@@ -190,5 +290,7 @@ DWORD ChildProcess::Wait(DWORD timeout_ms, DWORD* exit_code) {
 }
 
 void ChildProcess::Terminate() {
-  if (process_) TerminateProcess(process_, ERROR_TIMEOUT);
+  if (!process_) return;
+  TerminateProcess(process_, kEndedExitCode);
+  WaitForSingleObject(process_, kTerminateWaitMs);
 }

@@ -2,6 +2,12 @@
 // anonymous pipe the job's data is written to as it comes, or a file that
 // already holds the whole job; its standard output and error go to the
 // port's log file or to NUL.
+//
+// A write into a full anonymous pipe blocks until the program reads (such
+// a pipe has no overlapped I/O, and Windows 9x has no named-pipe server).
+// So that a program that never reads cannot hold the port for ever, a
+// watchdog thread ends the program when a write has made no progress for
+// the time allowed: its end breaks the pipe and the blocked write returns.
 #pragma once
 
 #include <windows.h>
@@ -19,17 +25,24 @@ class ChildProcess {
   // (if it opens one) shown as `show_window`. With `input_file` (a path)
   // the program reads that file; without, it reads what Write sends it.
   // Its output is appended to `output_log`, or goes to NUL when that is
-  // empty. Returns null with *error set when it cannot start.
+  // empty. A program reading a pipe is ended when a write makes no
+  // progress for `stall_ms`. Returns null with *error set when it cannot
+  // start.
   static std::unique_ptr<ChildProcess> Start(const std::string& application,
                                              const std::string& command_line,
                                              const std::string& directory, WORD show_window,
                                              const std::wstring& input_file,
-                                             const std::string& output_log, DWORD* error);
+                                             const std::string& output_log, DWORD stall_ms,
+                                             DWORD* error);
 
-  // Writes all `size` bytes to the program's standard input, as often as
-  // the pipe needs. Returns ERROR_SUCCESS or the error of the write
-  // (ERROR_BROKEN_PIPE or ERROR_NO_DATA once the program stopped reading).
+  // Writes all `size` bytes to the program's standard input, in pieces the
+  // watchdog sees progress by. Returns ERROR_SUCCESS or the error of the
+  // write (ERROR_BROKEN_PIPE or ERROR_NO_DATA once the program stopped
+  // reading, or was ended for not reading).
   DWORD Write(const BYTE* data, DWORD size);
+
+  // Whether the watchdog ended the program because it took no data.
+  bool stalled() const;
 
   // Closes the program's standard input: it reads the end of the job.
   void CloseInput();
@@ -43,14 +56,31 @@ class ChildProcess {
   // Returns ERROR_SUCCESS with *exit_code set, or ERROR_TIMEOUT.
   DWORD Wait(DWORD timeout_ms, DWORD* exit_code);
 
-  // Ends a program that did not end by itself.
+  // Ends a program that did not end by itself, and waits a little for it
+  // to be gone so that its files are free.
   void Terminate();
 
  private:
-  ChildProcess() = default;
+  ChildProcess();
+  // Starts the watchdog thread. Returns ERROR_SUCCESS or the error.
+  DWORD StartWatchdog(DWORD stall_ms);
+  // Stops the watchdog thread and waits for it.
+  void StopWatchdog();
+  static DWORD WINAPI WatchdogMain(LPVOID self);
+  // The watchdog's loop: ends the program once a write has stalled.
+  void Watch();
+  // Notes that a write began (`writing`), moved on, or ended.
+  void NoteProgress(bool writing);
 
   HANDLE input_ = nullptr;    // write end of the program's standard input
   HANDLE process_ = nullptr;  // null where the system gives none
+  HANDLE watchdog_ = nullptr; // the watchdog thread
+  HANDLE stop_ = nullptr;     // set when the watchdog is to end
+  DWORD stall_ms_ = 0;
+  mutable CRITICAL_SECTION lock_;  // guards the three below
+  bool writing_ = false;
+  DWORD progress_tick_ = 0;  // GetTickCount of the write's last progress
+  bool stalled_ = false;
 };
 
 // Whether the file at `path` is a Windows program (begins with "MZ"). Only

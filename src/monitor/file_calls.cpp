@@ -1,7 +1,7 @@
 // Wide file calls with the ANSI ones where the system has no wide ones.
 #include "monitor/file_calls.h"
 
-#include <vector>
+#include "monitor/monitor_text.h"
 
 namespace {
 
@@ -10,16 +10,7 @@ bool WideCallMissing() { return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED; }
 
 }  // namespace
 
-std::string AnsiPath(const std::wstring& path) {
-  if (path.empty()) return std::string();
-  char fallback[] = "_";
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, nullptr, 0, fallback, nullptr);
-  if (length <= 1) return std::string();
-  std::vector<char> narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, path.c_str(), -1, narrow.data(), length, fallback, nullptr);
-  return std::string(narrow.data());
-}
+std::string AnsiPath(const std::wstring& path) { return Narrow(path, '_'); }
 
 HANDLE OpenPath(const std::wstring& path, DWORD access, DWORD share,
                 SECURITY_ATTRIBUTES* security, DWORD disposition) {

@@ -12,6 +12,18 @@ using job_naming::Attempt;
 
 // Temporary names tried before giving up: each try takes a new serial.
 constexpr int kTemporaryTries = 1000;
+// Less room than this counts as a full disk: a write that failed for want
+// of room leaves at most a part of a cluster.
+constexpr ULONGLONG kFullDiskBytes = 64 * 1024;
+
+typedef BOOL(WINAPI* GetDiskFreeSpaceExAFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                             PULARGE_INTEGER);
+
+// `folder` without its trailing backslash (a drive's root keeps it).
+std::string WithoutSlash(const std::string& folder) {
+  return folder.size() > 3 && folder.back() == '\\' ? folder.substr(0, folder.size() - 1)
+                                                     : folder;
+}
 
 bool IsFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -60,11 +72,27 @@ DWORD MakeFolders(const std::string& folder) {
     const std::string prefix = folder.substr(0, at);
     if (!CreateDirectoryA(prefix.c_str(), nullptr)) error = GetLastError();
   }
-  const std::string path = folder.size() > 3 && folder.back() == '\\'
-                               ? folder.substr(0, folder.size() - 1)
-                               : folder;
-  if (IsFolder(path)) return ERROR_SUCCESS;
+  if (IsFolder(WithoutSlash(folder))) return ERROR_SUCCESS;
   return error == ERROR_SUCCESS ? ERROR_PATH_NOT_FOUND : error;
+}
+
+bool FileStandsAt(const std::string& folder) {
+  const DWORD attributes = GetFileAttributesA(WithoutSlash(folder).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderDiskFull(const std::string& folder) {
+  // GetDiskFreeSpaceExA takes any folder (a mounted volume's own), but the
+  // first Windows 95 lacks it: looked up by name.
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  const auto free_space = kernel ? reinterpret_cast<GetDiskFreeSpaceExAFn>(
+                                       reinterpret_cast<void (*)(void)>(
+                                           GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
+                                 : nullptr;
+  if (!free_space) return false;
+  ULARGE_INTEGER available, total, total_free;
+  if (!free_space(folder.c_str(), &available, &total, &total_free)) return false;
+  return available.QuadPart < kFullDiskBytes;
 }
 
 DWORD ClaimJobFiles(const std::string& folder, const std::u16string& stem, DWORD job_id,

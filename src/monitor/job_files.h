@@ -13,6 +13,13 @@
 // it. Returns ERROR_SUCCESS when it exists afterwards, the error otherwise.
 DWORD MakeFolders(const std::string& folder);
 
+// Whether a file (not a folder) stands at `folder` (ending in a backslash).
+bool FileStandsAt(const std::string& folder);
+
+// Whether the disk of `folder` has (next to) no room left. False when that
+// cannot be found out.
+bool FolderDiskFull(const std::string& folder);
+
 struct JobFiles {
   std::wstring folder;    // the output folder, ending in a backslash
   std::u16string stem;    // the document's file stem before numbering

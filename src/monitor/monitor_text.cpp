@@ -13,12 +13,15 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
-std::string Narrow(const wchar_t* text) {
+std::string Narrow(const wchar_t* text, char substitute) {
   if (!text || !*text) return std::string();
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  const char fallback[2] = {substitute, '\0'};
+  const char* default_char = substitute ? fallback : nullptr;
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, default_char, nullptr);
   if (length <= 1) return std::string();
   std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], length, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], length, default_char, nullptr);
   narrow.resize(static_cast<size_t>(length - 1));
   return narrow;
 }

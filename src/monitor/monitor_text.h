@@ -9,9 +9,13 @@
 
 // The text in UTF-16; an empty or null text gives "".
 std::wstring Widen(const char* text);
-// The text in the ANSI code page; characters it lacks become '?'.
-std::string Narrow(const wchar_t* text);
-inline std::string Narrow(const std::wstring& text) { return Narrow(text.c_str()); }
+// The text in the ANSI code page; characters it lacks become `substitute`,
+// or the code page's own default character ('?') when that is '\0'. The
+// one way the monitor narrows text.
+std::string Narrow(const wchar_t* text, char substitute = '\0');
+inline std::string Narrow(const std::wstring& text, char substitute = '\0') {
+  return Narrow(text.c_str(), substitute);
+}
 
 // The same UTF-16 text in the standard library's UTF-16 string and in the
 // system's wide string (the same 16-bit units on Windows; where wchar_t

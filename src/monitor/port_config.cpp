@@ -53,7 +53,8 @@ PortConfig::PortConfig()
       show_window(DefaultNumber(PORT_SHOW_WINDOW)),
       log_use(DefaultNumber(PORT_LOG_FILE_USE) != 0),
       log_name(kPortRecord[PORT_LOG_FILE_NAME].default_text),
-      log_debug(DefaultNumber(PORT_LOG_FILE_DEBUG) != 0) {}
+      log_debug(DefaultNumber(PORT_LOG_FILE_DEBUG) != 0),
+      timeout_s(DefaultNumber(PORT_TIMEOUT)) {}
 
 LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConfig* config) {
   *config = PortConfig();
@@ -72,6 +73,7 @@ LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConf
   ReadSwitch(registry, key, ValueName(PORT_LOG_FILE_USE).c_str(), &config->log_use);
   ReadString(registry, key, ValueName(PORT_LOG_FILE_NAME).c_str(), &config->log_name);
   ReadSwitch(registry, key, ValueName(PORT_LOG_FILE_DEBUG).c_str(), &config->log_debug);
+  ReadDword(registry, key, ValueName(PORT_TIMEOUT).c_str(), &config->timeout_s);
   return ERROR_SUCCESS;
 }
 

@@ -22,6 +22,7 @@ struct PortConfig {
   bool log_use;             // "LogFileUse": failures (and the program's output) logged
   std::string log_name;     // "LogFileName": the log file, empty = the default one
   bool log_debug;           // "LogFileDebug": one log line per call as well
+  DWORD timeout_s;          // "Timeout": seconds the program may go without reading, 0 = default
 
   PortConfig();
 };

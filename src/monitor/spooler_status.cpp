@@ -5,9 +5,23 @@
 
 #include <vector>
 
+#include "monitor/job_verdict.h"
 #include "monitor/trace.h"
 
 namespace {
+
+// The JOB_INFO_1A record of job `job_id` in *record. Returns false (traced)
+// when it cannot be read.
+bool ReadJobRecord(HANDLE printer, DWORD job_id, std::vector<BYTE>* record) {
+  DWORD needed = 0;
+  GetJobA(printer, job_id, 1, nullptr, 0, &needed);
+  if (needed >= sizeof(JOB_INFO_1A)) {
+    record->resize(needed);
+    if (GetJobA(printer, job_id, 1, record->data(), needed, &needed)) return true;
+  }
+  Trace("GetJob %lu failed: %lu", job_id, GetLastError());
+  return false;
+}
 
 typedef BOOL(WINAPI* SetPortAFn)(LPSTR, LPSTR, DWORD, LPBYTE);
 
@@ -30,17 +44,8 @@ void ReportJobSent(HANDLE printer, DWORD job_id) {
 
 void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text) {
   if (!printer) return;
-  DWORD needed = 0;
-  GetJobA(printer, job_id, 1, nullptr, 0, &needed);
-  if (needed < sizeof(JOB_INFO_1A)) {
-    Trace("GetJob %lu failed: %lu", job_id, GetLastError());
-    return;
-  }
-  std::vector<BYTE> record(needed);
-  if (!GetJobA(printer, job_id, 1, record.data(), needed, &needed)) {
-    Trace("GetJob %lu failed: %lu", job_id, GetLastError());
-    return;
-  }
+  std::vector<BYTE> record;
+  if (!ReadJobRecord(printer, job_id, &record)) return;
   std::vector<char> status(text.begin(), text.end());
   status.push_back('\0');
   JOB_INFO_1A* info = reinterpret_cast<JOB_INFO_1A*>(record.data());
@@ -51,6 +56,13 @@ void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text) {
   // a command.
   if (!SetJobA(printer, job_id, 1, record.data(), 0))
     Trace("SetJob %lu (status) failed: %lu", job_id, GetLastError());
+}
+
+bool JobCancelled(HANDLE printer, DWORD job_id) {
+  if (!printer) return false;
+  std::vector<BYTE> record;
+  if (!ReadJobRecord(printer, job_id, &record)) return false;
+  return job_verdict::IsCancelledStatus(reinterpret_cast<JOB_INFO_1A*>(record.data())->Status);
 }
 
 void ReportPortStatus(const std::string& port, const std::string& text) {

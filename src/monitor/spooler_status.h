@@ -15,6 +15,11 @@ void ReportJobSent(HANDLE printer, DWORD job_id);
 // a printer handle nothing is sent.
 void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text);
 
+// Whether job `job_id` is being deleted: the application or the user
+// cancelled it. False without a printer handle or when the job cannot be
+// read.
+bool JobCancelled(HANDLE printer, DWORD job_id);
+
 // Shows `text` as the port's status, as a warning: the queue shows it,
 // and the spooler goes on sending jobs (an error status would hold every
 // later job until cleared). An empty text clears the status. Where the

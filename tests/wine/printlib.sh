@@ -111,3 +111,21 @@ wait_for_output() {
     sleep 0.2
   done
 }
+
+# port_text NAME: a REG_SZ value of the port record as it is now.
+port_text() {
+  wine reg query "$PORT_REG_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
+    awk -v name="$1" '$1 == name {sub(/^ *[^ ]+ +REG_SZ +/, ""); print}'
+}
+
+# delete_port_value NAME: removes an optional value of the port record.
+delete_port_value() { wine reg delete "$PORT_REG_KEY" /v "$1" /f >/dev/null 2>&1; }
+
+# use_monitor_log: failed jobs are logged to C:\tavrin\monitor.log, outside
+# the output folder; read_monitor_log copies it without CRs to $MONITOR_LOG.
+use_monitor_log() {
+  set_port_value LogFileUse REG_DWORD 1
+  set_port_value LogFileName REG_SZ 'C:\tavrin\monitor.log'
+  MONITOR_LOG="$CASE/monitor.log"
+}
+read_monitor_log() { tr -d '\r' <"$C/tavrin/monitor.log" >"$MONITOR_LOG" 2>/dev/null || : >"$MONITOR_LOG"; }

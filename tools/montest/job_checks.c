@@ -66,6 +66,7 @@ static BOOL write_setup_record(const char *setup_dir, char *root, size_t root_si
         return FALSE;
     for (i = 0; i < PORT_VALUE_COUNT; i++) {
         const struct PortValue *value = &kPortRecord[i];
+        if (value->setup == PORT_SETUP_NONE) continue;
         if (value->type == PORT_NUMBER) {
             result |= set_dword(key, value->name, (DWORD)value->setup_number);
             continue;
@@ -75,6 +76,7 @@ static BOOL write_setup_record(const char *setup_dir, char *root, size_t root_si
         case PORT_SETUP_COMMAND: result |= set_string(key, value->name, command); break;
         case PORT_SETUP_PRINTER: result |= set_string(key, value->name, "TAVRIN"); break;
         case PORT_SETUP_FIXED: result |= set_string(key, value->name, value->setup_text); break;
+        case PORT_SETUP_NONE: break;
         }
     }
     RegCloseKey(key);

@@ -2,13 +2,20 @@
  * from the outside.
  *
  *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]
+ *            [--abort-after K]
  *       A GDI job: CreateDC on the printer, StartDoc named DOCUMENT, N pages
  *       (3 by default) of known text, EndDoc. With --output the driver's
  *       data goes to the Windows file FILE instead of the printer's port
- *       (DOCINFO's lpszOutput, as "Print to file" does).
- *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE
+ *       (DOCINFO's lpszOutput, as "Print to file" does). With --abort-after
+ *       the application cancels the job with AbortDoc after K pages, and
+ *       the line "job aborted after K pages: AbortDoc returned R, error E"
+ *       tells how that went (exit code 1 when R is not positive).
+ *   printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE [--repeat N]
  *       A RAW job: FILE (PostScript, any size) streamed to the printer with
- *       StartDocPrinter/WritePrinter/EndDocPrinter.
+ *       StartDocPrinter/WritePrinter/EndDocPrinter. With --repeat the job
+ *       is sent N times from this one process (which hosts Wine's spooler
+ *       and the monitor), each followed by the line "after job K: highest
+ *       handle H, T threads" (see PrintCounts).
  *
  * The job's name goes to the spooler in UTF-16 (StartDocW, DOC_INFO_1W), as
  * a Unicode application names its jobs. With --name-file it is the UTF-8
@@ -25,6 +32,7 @@
  * (usage).
  */
 #include <windows.h>
+#include <tlhelp32.h>
 #include <winspool.h>
 
 #include <stdio.h>
@@ -114,8 +122,10 @@ static BOOL ReadNameFile(const char *path, WCHAR *name) {
 }
 
 /* Prints `pages` pages as a GDI job named `document`, to `output` when that
- * is not null. Returns the exit code. */
-static int PrintGdi(const char *printer, const WCHAR *document, int pages, const char *output) {
+ * is not null; cancels it after `abort_after` pages when that is not 0.
+ * Returns the exit code. */
+static int PrintGdi(const char *printer, const WCHAR *document, int pages, const char *output,
+                    int abort_after) {
   static WCHAR wide_output[MAX_NAME];
   DOCINFOW info;
   HFONT font, old_font = NULL;
@@ -138,9 +148,19 @@ static int PrintGdi(const char *printer, const WCHAR *document, int pages, const
       if (StartPage(dc) <= 0) status = Failed("StartPage");
       else if (!DrawPage(dc, page, pages)) status = Failed("TextOut");
       else if (EndPage(dc) <= 0) status = Failed("EndPage");
+      if (status == 0 && page == abort_after) break;
     }
-    if (status != 0) AbortDoc(dc);
-    else if (EndDoc(dc) <= 0) status = Failed("EndDoc");
+    if (status != 0) {
+      AbortDoc(dc);
+    } else if (abort_after > 0) {
+      /* Printed whatever AbortDoc says: Wine's answers 0 having cancelled. */
+      int aborted = AbortDoc(dc);
+      printf("job aborted after %d pages: AbortDoc returned %d, error %lu\n", abort_after, aborted,
+             (unsigned long)GetLastError());
+      if (aborted <= 0) status = 1;
+    } else if (EndDoc(dc) <= 0) {
+      status = Failed("EndDoc");
+    }
   }
   if (font) {
     SelectObject(dc, old_font);
@@ -174,6 +194,43 @@ static int StreamFile(HANDLE printer, FILE *in) {
     return 1;
   }
   return 0;
+}
+
+#define PROBE_HANDLES 256
+
+/* Prints, after job `job`, the highest of PROBE_HANDLES handle values the
+ * process is given and its thread count (-1 where the system cannot list
+ * threads). Handle values are given lowest free first, so every handle a
+ * job leaves open among them raises the highest; GetProcessHandleCount
+ * would count them, but older systems and Wine (which answers 0) do not
+ * have it. */
+static void PrintCounts(int job) {
+  static HANDLE probes[PROBE_HANDLES];
+  DWORD self = GetCurrentProcessId();
+  ULONG_PTR highest = 0;
+  long threads = -1;
+  THREADENTRY32 entry;
+  HANDLE snapshot;
+  int i;
+  for (i = 0; i < PROBE_HANDLES; ++i) {
+    probes[i] = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if ((ULONG_PTR)probes[i] > highest) highest = (ULONG_PTR)probes[i];
+  }
+  for (i = 0; i < PROBE_HANDLES; ++i)
+    if (probes[i]) CloseHandle(probes[i]);
+  snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot != INVALID_HANDLE_VALUE) {
+    threads = 0;
+    entry.dwSize = sizeof(entry);
+    if (Thread32First(snapshot, &entry)) {
+      do {
+        if (entry.th32OwnerProcessID == self) ++threads;
+      } while (Thread32Next(snapshot, &entry));
+    }
+    CloseHandle(snapshot);
+  }
+  printf("after job %d: highest handle %lu, %ld threads\n", job, (unsigned long)highest, threads);
+  fflush(stdout);
 }
 
 /* Sends the file at `path` as a RAW job named `document`. Returns the exit
@@ -210,14 +267,15 @@ static int PrintRaw(const char *printer_name, const WCHAR *document, const char 
 
 static int Usage(void) {
   fprintf(stderr, "usage: printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]\n"
-                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE\n");
+                  "                [--abort-after K]\n"
+                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE [--repeat N]\n");
   return 2;
 }
 
 int main(int argc, char **argv) {
   static WCHAR document[MAX_NAME];
   const char *output = NULL, *raw = NULL, *name_file = NULL;
-  int pages = 3;
+  int pages = 3, abort_after = 0, repeat = 1;
   int i;
   if (argc < 3) return Usage();
   for (i = 3; i < argc; i += 2) {
@@ -229,6 +287,12 @@ int main(int argc, char **argv) {
     } else if (strcmp(argv[i], "--pages") == 0) {
       pages = atoi(argv[i + 1]);
       if (pages < 1) return Usage();
+    } else if (strcmp(argv[i], "--repeat") == 0) {
+      repeat = atoi(argv[i + 1]);
+      if (repeat < 1) return Usage();
+    } else if (strcmp(argv[i], "--abort-after") == 0) {
+      abort_after = atoi(argv[i + 1]);
+      if (abort_after < 1) return Usage();
     } else if (strcmp(argv[i], "--output") == 0) {
       output = argv[i + 1];
     } else {
@@ -239,6 +303,13 @@ int main(int argc, char **argv) {
     fprintf(stderr, "printdoc: the document's name does not convert to UTF-16\n");
     return 2;
   }
-  if (raw) return PrintRaw(argv[1], document, raw);
-  return PrintGdi(argv[1], document, pages, output);
+  if (raw) {
+    int status = 0, job;
+    for (job = 1; job <= repeat && status == 0; ++job) {
+      status = PrintRaw(argv[1], document, raw);
+      if (repeat > 1) PrintCounts(job);
+    }
+    return status;
+  }
+  return PrintGdi(argv[1], document, pages, output, abort_after);
 }
