@@ -39,13 +39,13 @@ echo "$JOBS jobs: RAW jobs of $SIZE_KB KB ($PAGES pages), every ${GDI_EVERY}th a
 
 # in_prefix PID: whether the process runs in this case's prefix (other
 # cases, of other prefixes, may be printing at the same time).
-in_prefix() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; }
+in_prefix() { tr '\0' '\n' 2>/dev/null <"/proc/$1/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; }
 # unix_pid_of PROGRAM: the Unix process of this prefix whose command line
 # names PROGRAM (the Wine process running that Windows program).
 unix_pid_of() {
   local entry
   for entry in /proc/[0-9]*; do
-    tr '\0' ' ' <"$entry/cmdline" 2>/dev/null | grep -qi -- "$1" && in_prefix "${entry#/proc/}" &&
+    tr '\0' ' ' 2>/dev/null <"$entry/cmdline" | grep -qi -- "$1" && in_prefix "${entry#/proc/}" &&
       { basename "$entry"; return 0; }
   done
   return 1
