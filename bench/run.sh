@@ -10,21 +10,24 @@
 #   print    a 50-page document through the spooler and the port monitor
 #            vs Ghostscript directly on the same PostScript (<= 1.10)
 #   memory   the printing process's peak memory, 50 MB job vs 1 MB job (<= 1.10)
+#   load     300 RAW jobs of 200 KB from one process through the spooler and
+#            the port monitor vs gs directly on the same files, in jobs per
+#            second (<= 1.10 as a time ratio)
 #
-# Usage: bench/run.sh [install] [print] [memory]   (all three by default)
+# Usage: bench/run.sh [install] [print] [memory] [load]   (all four by default)
 # Needs the editions built (scripts/build.sh). BENCH_EDITIONS="win32 win64"
 # names the editions (by default those the host can run); BENCH_NO_README=1
 # leaves README.md alone; RUNS=N repeats the print pair; INSTALL_RUNS=N the
-# first install (each in a fresh prefix).
+# first install (each in a fresh prefix); LOAD_JOBS and LOAD_KB size the load.
 set -euo pipefail
 BENCH=$(cd "$(dirname "$0")" && pwd)
 source "$BENCH/../tests/wine/lib.sh"
 WORK="$TOP/build/bench"
-WANT=" ${*:-install print memory} "
+WANT=" ${*:-install print memory load} "
 for part in $WANT; do
-  case $part in install|print|memory) ;; *) echo "bench: unknown part '$part'" >&2; exit 2 ;; esac
+  case $part in install|print|memory|load) ;; *) echo "bench: unknown part '$part'" >&2; exit 2 ;; esac
 done
-for f in common install_wait print_speed job_memory; do source "$BENCH/$f.sh"; done
+for f in common install_wait print_speed job_memory load; do source "$BENCH/$f.sh"; done
 
 if [ -z "${BENCH_EDITIONS:-}" ]; then
   BENCH_EDITIONS="win32 win64"
@@ -34,7 +37,7 @@ if [ -z "${BENCH_EDITIONS:-}" ]; then
   fi
 fi
 
-# bench_edition EDITION: the three measurements of one edition, its rows
+# bench_edition EDITION: the measurements of one edition, its rows
 # tagged with it; the prefix is removed afterwards unless BENCH_KEEP=1.
 bench_edition() {
   case $1 in
@@ -43,11 +46,11 @@ bench_edition() {
     *) echo "bench: unknown edition '$1'" >&2; exit 2 ;;
   esac
   local first_row=${#ROWS[@]}
-  # The install comes first in any case: the other two print through the
-  # last install's prefix.
+  # The install comes first in any case: the others print through the last
+  # install's prefix.
   measure_install
   source "$TOP/tests/wine/printlib.sh"
-  if [ "$INSTALL_OK" = 1 ] && [[ $WANT == *" print "* || $WANT == *" memory "* ]]; then
+  if [ "$INSTALL_OK" = 1 ] && [[ $WANT == *" print "* || $WANT == *" memory "* || $WANT == *" load "* ]]; then
     enable_printer
     # Only a job path that turns a job into its PDF is worth timing.
     print_job "Bench probe" --pages 1
@@ -55,10 +58,13 @@ bench_edition() {
        pdftotext "$(OUTPUT_DIR)/$(new_outputs .pdf | head -1)" - 2>/dev/null | grep -qx 'Tavrin sample document'; then
       [[ $WANT == *" print "* ]] && measure_print
       [[ $WANT == *" memory "* ]] && measure_memory
+      [[ $WANT == *" load "* ]] && measure_load
     else
       [[ $WANT == *" print "* ]] && row "50-page print ($BENCH_TAG), spooler + monitor vs gs" "-" "-" "-" 1.10 \
         "not run: the port monitor made no PDF of a test job with its text"
       [[ $WANT == *" memory "* ]] && row "peak memory ($BENCH_TAG), 50 MB job vs 1 MB job" "-" "-" "-" 1.10 \
+        "not run: the port monitor made no PDF of a test job with its text"
+      [[ $WANT == *" load "* ]] && row "load ($BENCH_TAG), jobs/s spooler + monitor vs gs" "-" "-" "-" 1.10 \
         "not run: the port monitor made no PDF of a test job with its text"
     fi
   fi

@@ -15,26 +15,26 @@ constexpr DWORD kTerminateWaitMs = 5000;
 // The exit code of a program the monitor ended.
 constexpr UINT kEndedExitCode = ERROR_TIMEOUT;
 
+// The lock of the starts, made when the library is loaded and deleted when
+// it is unloaded. Not a function-local static: the C++ runtime guards the
+// first use of those with a lock of its own, a semaphore it never closes,
+// so every load of the library would leave one handle behind (Wine's
+// spooler loads the monitor afresh for every job).
+struct StartSection {
+  StartSection() { InitializeCriticalSection(&section); }
+  ~StartSection() { DeleteCriticalSection(&section); }
+  CRITICAL_SECTION section;
+} start_section;
+
 // Serialises the starts: while one job's inheritable handles exist, no
 // other job's program may be started, or it would inherit them and keep
 // that job's pipe open.
 class StartLock {
  public:
-  StartLock() { EnterCriticalSection(&Section()); }
-  ~StartLock() { LeaveCriticalSection(&Section()); }
+  StartLock() { EnterCriticalSection(&start_section.section); }
+  ~StartLock() { LeaveCriticalSection(&start_section.section); }
   StartLock(const StartLock&) = delete;
   StartLock& operator=(const StartLock&) = delete;
-
- private:
-  struct Holder {
-    Holder() { InitializeCriticalSection(&section); }
-    ~Holder() { DeleteCriticalSection(&section); }
-    CRITICAL_SECTION section;
-  };
-  static CRITICAL_SECTION& Section() {
-    static Holder holder;
-    return holder.section;
-  }
 };
 
 // A handle closed at the end of its scope unless released.

@@ -160,13 +160,18 @@ MONITOREX MakeMonitorExTable() {
   return table;
 }
 
+// The tables, made when the library is loaded (function-local statics would
+// leave a handle of the C++ runtime's guard behind at every load).
+MONITOR2 monitor2_table = MakeMonitor2Table();
+MONITOREX monitorex_table = MakeMonitorExTable();
+
 }  // namespace
 
 // Makes a monitor instance for the spooler and returns the function table;
 // *monitor receives the instance's handle. Null with the last error set on
 // failure.
 extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE monitor) {
-  static MONITOR2 table = MakeMonitor2Table();
+  MONITOR2& table = monitor2_table;
   try {
     if (!init || !monitor) {
       SetLastError(ERROR_INVALID_PARAMETER);
@@ -192,7 +197,7 @@ extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE 
 // HKEY_LOCAL_MACHINE). Returns the function table, or null with the last
 // error set.
 extern "C" LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR registry_root) {
-  static MONITOREX table = MakeMonitorExTable();
+  MONITOREX& table = monitorex_table;
   try {
     if (!ProcessInstance(registry_root ? registry_root : L"")) return nullptr;
     Trace("InitializePrintMonitor");

@@ -19,9 +19,26 @@ const CharT* DocumentName(DWORD level, LPBYTE doc_info) {
   return reinterpret_cast<const DocInfo1*>(doc_info)->pDocName;
 }
 
+LONG library_kept = 0;
+
+// From the first job on the library stays loaded for the rest of the
+// process, as Windows' spooler keeps its monitors. Wine's spooler loads the
+// monitor for every job and unloads it after, and every load leaves behind
+// what the static runtime never gives back (the 32-bit unwinder's lock, a
+// semaphore): a handle more in the printing process for each job.
+void KeepLibraryLoaded() {
+  if (InterlockedExchange(&library_kept, 1) != 0) return;
+  MEMORY_BASIC_INFORMATION region;
+  char path[MAX_PATH];
+  if (VirtualQuery(reinterpret_cast<LPCVOID>(&KeepLibraryLoaded), &region, sizeof(region)) &&
+      GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof(path)))
+    LoadLibraryA(path);  // one more reference, never released
+}
+
 }  // namespace
 
 BOOL WINAPI StartDocPortW(HANDLE port, LPWSTR printer, DWORD job_id, DWORD level, LPBYTE doc_info) {
+  KeepLibraryLoaded();
   return Guarded([&] {
     PortHandle* open = PortHandle::FromHandle(port);
     if (!open) return FALSE;
@@ -30,6 +47,7 @@ BOOL WINAPI StartDocPortW(HANDLE port, LPWSTR printer, DWORD job_id, DWORD level
 }
 
 BOOL WINAPI StartDocPortA(HANDLE port, LPSTR printer, DWORD job_id, DWORD level, LPBYTE doc_info) {
+  KeepLibraryLoaded();
   return Guarded([&] {
     PortHandle* open = PortHandle::FromHandle(port);
     if (!open) return FALSE;

@@ -16,6 +16,20 @@
  *       is sent N times from this one process (which hosts Wine's spooler
  *       and the monitor), each followed by the line "after job K: highest
  *       handle H, T threads" (see PrintCounts).
+ *   printdoc PRINTER PREFIX --load N --raw-dir DIR [--gdi-every K]
+ *            [--sample-after I,J,...] [--go-file FILE]
+ *       N jobs from this one process, one after the other, job i named
+ *       "PREFIX iii" (i in three digits at least): a RAW job of the file
+ *       DIR\iii.ps, or, for every K-th job, a one-page GDI job whose page
+ *       also carries the line "Load job iii". After each job the line
+ *       "load job <i> <ms>"; a failed job ends the run with its error. After
+ *       each job named in --sample-after the line
+ *       "load sample <i> <ms> handles <count>", the count of the handles this
+ *       process holds in the system's handle table
+ *       (NtQuerySystemInformation, SystemHandleInformation; -1 when it cannot
+ *       be read); with --go-file the run then waits (at most 10 minutes)
+ *       until FILE exists, deletes it and goes on, so that a caller can look
+ *       at the process at rest.
  *
  * The job's name goes to the spooler in UTF-16 (StartDocW, DOC_INFO_1W), as
  * a Unicode application names its jobs. With --name-file it is the UTF-8
@@ -41,6 +55,7 @@
 
 #define RAW_CHUNK (64 * 1024)
 #define MAX_NAME 4096
+#define MAX_SAMPLES 64
 
 static const char kTitle[] = "Tavrin sample document";
 static const char *const kParagraph[] = {
@@ -73,8 +88,9 @@ static int Failed(const char *what) {
 }
 
 /* Draws page `page` of `pages` on the printer DC: title, paragraph, page
- * line. Returns TRUE when every TextOut succeeded. */
-static BOOL DrawPage(HDC dc, int page, int pages) {
+ * line, and `extra` below them when it is not null. Returns TRUE when every
+ * TextOut succeeded. */
+static BOOL DrawPage(HDC dc, int page, int pages, const char *extra) {
   char line[64];
   int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   int margin = GetDeviceCaps(dc, LOGPIXELSX); /* one inch */
@@ -87,6 +103,7 @@ static BOOL DrawPage(HDC dc, int page, int pages) {
     ok = TextOutA(dc, margin, y, kParagraph[i], (int)strlen(kParagraph[i])) && ok;
   snprintf(line, sizeof(line), "Page %d of %d", page, pages);
   ok = TextOutA(dc, margin, y + step, line, (int)strlen(line)) && ok;
+  if (extra) ok = TextOutA(dc, margin, y + 3 * step, extra, (int)strlen(extra)) && ok;
   return ok;
 }
 
@@ -122,10 +139,11 @@ static BOOL ReadNameFile(const char *path, WCHAR *name) {
 }
 
 /* Prints `pages` pages as a GDI job named `document`, to `output` when that
- * is not null; cancels it after `abort_after` pages when that is not 0.
- * Returns the exit code. */
+ * is not null, each page with the line `extra` when that is not null;
+ * cancels it after `abort_after` pages when that is not 0. Returns the exit
+ * code. */
 static int PrintGdi(const char *printer, const WCHAR *document, int pages, const char *output,
-                    int abort_after) {
+                    const char *extra, int abort_after) {
   static WCHAR wide_output[MAX_NAME];
   DOCINFOW info;
   HFONT font, old_font = NULL;
@@ -146,7 +164,7 @@ static int PrintGdi(const char *printer, const WCHAR *document, int pages, const
   } else {
     for (page = 1; page <= pages && status == 0; ++page) {
       if (StartPage(dc) <= 0) status = Failed("StartPage");
-      else if (!DrawPage(dc, page, pages)) status = Failed("TextOut");
+      else if (!DrawPage(dc, page, pages, extra)) status = Failed("TextOut");
       else if (EndPage(dc) <= 0) status = Failed("EndPage");
       if (status == 0 && page == abort_after) break;
     }
@@ -265,17 +283,154 @@ static int PrintRaw(const char *printer_name, const WCHAR *document, const char 
   return status;
 }
 
+/* The milliseconds since 1970 as text ("<s><ms>"), as Stamp writes them. */
+static void NowText(char *text, size_t size) {
+  FILETIME now;
+  ULARGE_INTEGER ticks;
+  GetSystemTimeAsFileTime(&now);
+  ticks.LowPart = now.dwLowDateTime;
+  ticks.HighPart = now.dwHighDateTime;
+  ticks.QuadPart = (ticks.QuadPart - 116444736000000000ULL) / 10000;
+  snprintf(text, size, "%lu%03lu", (unsigned long)(ticks.QuadPart / 1000),
+           (unsigned long)(ticks.QuadPart % 1000));
+}
+
+/* One entry of NtQuerySystemInformation's SystemHandleInformation. */
+typedef struct {
+  ULONG owner_pid;
+  BYTE object_type;
+  BYTE flags;
+  USHORT value;
+  PVOID object;
+  ULONG access;
+} HandleEntry;
+typedef struct {
+  ULONG count;
+  HandleEntry entries[1];
+} HandleTable;
+typedef LONG(WINAPI *QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+#define SYSTEM_HANDLE_INFORMATION_CLASS 16
+#define STATUS_INFO_LENGTH_MISMATCH_CODE ((LONG)0xC0000004L)
+
+/* The number of handles this process holds, as the system's handle table
+ * has them; -1 when it cannot be read. (GetProcessHandleCount answers 0
+ * under Wine.) */
+static long OwnHandleCount(void) {
+  /* Through a plain function pointer: FARPROC stands for any export. */
+  QuerySystemInformation query = (QuerySystemInformation)(void (*)(void))GetProcAddress(
+      GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
+  const DWORD self = GetCurrentProcessId();
+  ULONG size = 64 * 1024;
+  long count = -1;
+  if (!query) return -1;
+  for (;;) {
+    HandleTable *table = (HandleTable *)malloc(size);
+    ULONG needed = 0, i;
+    LONG status;
+    if (!table) return -1;
+    status = query(SYSTEM_HANDLE_INFORMATION_CLASS, table, size, &needed);
+    if (status == STATUS_INFO_LENGTH_MISMATCH_CODE && size < 64 * 1024 * 1024) {
+      free(table);
+      size *= 2;
+      continue;
+    }
+    if (status >= 0) {
+      count = 0;
+      for (i = 0; i < table->count; ++i)
+        if (table->entries[i].owner_pid == self) ++count;
+    }
+    free(table);
+    return count;
+  }
+}
+
+/* Waits (at most 10 minutes) until the file `path` exists, then deletes
+ * it. Returns FALSE when it did not come. */
+static BOOL AwaitGoFile(const char *path) {
+  int waited;
+  for (waited = 0; waited < 10 * 60 * 1000; waited += 50) {
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+      DeleteFileA(path);
+      return TRUE;
+    }
+    Sleep(50);
+  }
+  return FALSE;
+}
+
+/* Parses "I,J,..." into `samples` (at most MAX_SAMPLES). Returns the
+ * number of entries, -1 when the text is no such list. */
+static int ParseSamples(const char *text, int *samples) {
+  int count = 0;
+  while (*text) {
+    char *end;
+    long value = strtol(text, &end, 10);
+    if (end == text || value < 1 || count == MAX_SAMPLES) return -1;
+    samples[count++] = (int)value;
+    if (*end == ',') ++end;
+    else if (*end) return -1;
+    text = end;
+  }
+  return count;
+}
+
+/* The load run: `jobs` jobs named "<prefix> iii", RAW from `raw_dir`
+ * except every `gdi_every`-th one (0: none), with the samples after the
+ * jobs listed in `samples`. Returns the exit code. */
+static int PrintLoad(const char *printer, const char *prefix, int jobs, const char *raw_dir,
+                     int gdi_every, const int *samples, int sample_count, const char *go_file) {
+  static WCHAR document[MAX_NAME];
+  char name[MAX_NAME], path[MAX_PATH], extra[64], now[32];
+  int i, s, status;
+  for (i = 1; i <= jobs; ++i) {
+    snprintf(name, sizeof(name), "%s %03d", prefix, i);
+    if (!ToWide(CP_ACP, name, document)) {
+      fprintf(stderr, "printdoc: the document's name does not convert to UTF-16\n");
+      return 2;
+    }
+    if (gdi_every > 0 && i % gdi_every == 0) {
+      snprintf(extra, sizeof(extra), "Load job %03d", i);
+      status = PrintGdi(printer, document, 1, NULL, extra, 0);
+    } else {
+      snprintf(path, sizeof(path), "%s\\%03d.ps", raw_dir, i);
+      status = PrintRaw(printer, document, path);
+    }
+    NowText(now, sizeof(now));
+    printf("load job %d %s\n", i, now);
+    fflush(stdout);
+    if (status != 0) {
+      fprintf(stderr, "printdoc: job %d (%s) failed\n", i, name);
+      return status;
+    }
+    for (s = 0; s < sample_count; ++s) {
+      if (samples[s] != i) continue;
+      NowText(now, sizeof(now));
+      printf("load sample %d %s handles %ld\n", i, now, OwnHandleCount());
+      fflush(stdout);
+      if (go_file && !AwaitGoFile(go_file)) {
+        fprintf(stderr, "printdoc: %s did not appear after job %d\n", go_file, i);
+        return 1;
+      }
+      break;
+    }
+  }
+  return 0;
+}
+
 static int Usage(void) {
   fprintf(stderr, "usage: printdoc PRINTER DOCUMENT [--name-file NAMEFILE] [--pages N] [--output FILE]\n"
                   "                [--abort-after K]\n"
-                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE [--repeat N]\n");
+                  "       printdoc PRINTER DOCUMENT [--name-file NAMEFILE] --raw FILE [--repeat N]\n"
+                  "       printdoc PRINTER PREFIX --load N --raw-dir DIR [--gdi-every K]\n"
+                  "                [--sample-after I,J,...] [--go-file FILE]\n");
   return 2;
 }
 
 int main(int argc, char **argv) {
   static WCHAR document[MAX_NAME];
-  const char *output = NULL, *raw = NULL, *name_file = NULL;
-  int pages = 3, abort_after = 0, repeat = 1;
+  const char *output = NULL, *raw = NULL, *name_file = NULL, *raw_dir = NULL, *go_file = NULL;
+  int pages = 3, abort_after = 0, repeat = 1, load = 0, gdi_every = 0, sample_count = 0;
+  int samples[MAX_SAMPLES];
   int i;
   if (argc < 3) return Usage();
   for (i = 3; i < argc; i += 2) {
@@ -295,9 +450,27 @@ int main(int argc, char **argv) {
       if (abort_after < 1) return Usage();
     } else if (strcmp(argv[i], "--output") == 0) {
       output = argv[i + 1];
+    } else if (strcmp(argv[i], "--load") == 0) {
+      load = atoi(argv[i + 1]);
+      if (load < 1) return Usage();
+    } else if (strcmp(argv[i], "--raw-dir") == 0) {
+      raw_dir = argv[i + 1];
+    } else if (strcmp(argv[i], "--gdi-every") == 0) {
+      gdi_every = atoi(argv[i + 1]);
+      if (gdi_every < 0) return Usage();
+    } else if (strcmp(argv[i], "--sample-after") == 0) {
+      sample_count = ParseSamples(argv[i + 1], samples);
+      if (sample_count < 0) return Usage();
+    } else if (strcmp(argv[i], "--go-file") == 0) {
+      go_file = argv[i + 1];
     } else {
       return Usage();
     }
+  }
+  if (load) {
+    if (!raw_dir && gdi_every != 1) return Usage();
+    return PrintLoad(argv[1], argv[2], load, raw_dir ? raw_dir : ".", gdi_every, samples,
+                     sample_count, go_file);
   }
   if (name_file ? !ReadNameFile(name_file, document) : !ToWide(CP_ACP, argv[2], document)) {
     fprintf(stderr, "printdoc: the document's name does not convert to UTF-16\n");
@@ -311,5 +484,5 @@ int main(int argc, char **argv) {
     }
     return status;
   }
-  return PrintGdi(argv[1], document, pages, output, abort_after);
+  return PrintGdi(argv[1], document, pages, output, NULL, abort_after);
 }
