@@ -64,8 +64,8 @@ static const char *const kParagraph[] = {
     "the quick brown fox jumps over the lazy dog 0123456789.",
 };
 
-/* Writes "job <what> <ms>": the wall clock in milliseconds since 1970. */
-static void Stamp(const char *what) {
+/* The wall clock in milliseconds since 1970 as text ("<s><ms>"). */
+static void NowText(char *text, size_t size) {
   FILETIME now;
   ULARGE_INTEGER ticks;
   GetSystemTimeAsFileTime(&now);
@@ -74,8 +74,15 @@ static void Stamp(const char *what) {
   /* 100 ns steps since 1601; 1970 is 11644473600 s later. Seconds and
    * milliseconds apart: the old runtimes' printf has no 64-bit format. */
   ticks.QuadPart = (ticks.QuadPart - 116444736000000000ULL) / 10000;
-  printf("job %s %lu%03lu\n", what, (unsigned long)(ticks.QuadPart / 1000),
-         (unsigned long)(ticks.QuadPart % 1000));
+  snprintf(text, size, "%lu%03lu", (unsigned long)(ticks.QuadPart / 1000),
+           (unsigned long)(ticks.QuadPart % 1000));
+}
+
+/* Writes "job <what> <ms>": the wall clock in milliseconds since 1970. */
+static void Stamp(const char *what) {
+  char now[32];
+  NowText(now, sizeof(now));
+  printf("job %s %s\n", what, now);
   fflush(stdout);
 }
 
@@ -283,17 +290,6 @@ static int PrintRaw(const char *printer_name, const WCHAR *document, const char 
   return status;
 }
 
-/* The milliseconds since 1970 as text ("<s><ms>"), as Stamp writes them. */
-static void NowText(char *text, size_t size) {
-  FILETIME now;
-  ULARGE_INTEGER ticks;
-  GetSystemTimeAsFileTime(&now);
-  ticks.LowPart = now.dwLowDateTime;
-  ticks.HighPart = now.dwHighDateTime;
-  ticks.QuadPart = (ticks.QuadPart - 116444736000000000ULL) / 10000;
-  snprintf(text, size, "%lu%03lu", (unsigned long)(ticks.QuadPart / 1000),
-           (unsigned long)(ticks.QuadPart % 1000));
-}
 
 /* One entry of NtQuerySystemInformation's SystemHandleInformation. */
 typedef struct {
