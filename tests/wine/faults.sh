@@ -74,16 +74,16 @@ failed_fault "Hung small job" "hung converter, small job" "$C/small.ps" \
   "the program did not end within 3 seconds"
 # Nothing of a job stays behind in the process that hosts the spooler (a
 # spooler runs for months): six hung jobs, each program ended by the
-# watchdog, leave no more handles (given lowest free first, so a handle
-# left open raises the highest of a probe's) and threads behind than six
+# watchdog, leave no more handles (as the system's handle table counts
+# them: printdoc's PrintCounts) and threads behind than six
 # good jobs do, and good jobs leave none (the monitor stays loaded from its
 # first job on, although Wine's spooler loads it for every job:
 # docs/WINE.md).
 # growth FILE FIELD: FIELD (1 handles, 2 threads) after job 6 less after job 2.
 growth() {
   local from to
-  from=$(sed -n "s/^after job 2: highest handle \([0-9]*\), \(-\?[0-9]*\) threads\$/\\$2/p" "$1")
-  to=$(sed -n "s/^after job 6: highest handle \([0-9]*\), \(-\?[0-9]*\) threads\$/\\$2/p" "$1")
+  from=$(sed -n "s/^after job 2: \([0-9]*\) handles, \(-\?[0-9]*\) threads\$/\\$2/p" "$1")
+  to=$(sed -n "s/^after job 6: \([0-9]*\) handles, \(-\?[0-9]*\) threads\$/\\$2/p" "$1")
   [ -n "$from" ] && [ -n "$to" ] && echo $((to - from))
 }
 set_port_value Command REG_SZ "$COMMAND"
@@ -98,8 +98,8 @@ set_port_value Command REG_SZ 'C:\faultcmd.exe'
 set_port_value Arguments REG_SZ 'hang "%1"'
 set_port_value Timeout REG_DWORD 1
 print_job "Hung again" --raw 'C:\big.ps' --repeat 6
-echo "from job 2 to 6, good jobs: $(growth "$CASE/baseline.txt" 1) handle values, $(growth "$CASE/baseline.txt" 2) threads;" \
-  "hung jobs: $(growth "$JOB_OUT" 1) handle values, $(growth "$JOB_OUT" 2) threads" | tee "$CASE/counts.txt"
+echo "from job 2 to 6, good jobs: $(growth "$CASE/baseline.txt" 1) handles, $(growth "$CASE/baseline.txt" 2) threads;" \
+  "hung jobs: $(growth "$JOB_OUT" 1) handles, $(growth "$JOB_OUT" 2) threads" | tee "$CASE/counts.txt"
 check "six hung jobs: each handed over" test "$JOB_STATUS" -eq 0 -a "$(grep -c '^after job' "$JOB_OUT")" -eq 6
 check "six hung jobs: no more handles left behind than by good jobs" \
   test -n "$(growth "$JOB_OUT" 1)" -a "$(growth "$JOB_OUT" 1)" = "$(growth "$CASE/baseline.txt" 1)"

@@ -14,8 +14,8 @@
  *       A RAW job: FILE (PostScript, any size) streamed to the printer with
  *       StartDocPrinter/WritePrinter/EndDocPrinter. With --repeat the job
  *       is sent N times from this one process (which hosts Wine's spooler
- *       and the monitor), each followed by the line "after job K: highest
- *       handle H, T threads" (see PrintCounts).
+ *       and the monitor), each followed by the line "after job K: H
+ *       handles, T threads" (see PrintCounts).
  *   printdoc PRINTER PREFIX --load N --raw-dir DIR [--gdi-every K]
  *            [--sample-after I,J,...] [--go-file FILE]
  *       N jobs from this one process, one after the other, job i named
@@ -221,76 +221,6 @@ static int StreamFile(HANDLE printer, FILE *in) {
   return 0;
 }
 
-#define PROBE_HANDLES 256
-
-/* Prints, after job `job`, the highest of PROBE_HANDLES handle values the
- * process is given and its thread count (-1 where the system cannot list
- * threads). Handle values are given lowest free first, so every handle a
- * job leaves open among them raises the highest; GetProcessHandleCount
- * would count them, but older systems and Wine (which answers 0) do not
- * have it. */
-static void PrintCounts(int job) {
-  static HANDLE probes[PROBE_HANDLES];
-  DWORD self = GetCurrentProcessId();
-  ULONG_PTR highest = 0;
-  long threads = -1;
-  THREADENTRY32 entry;
-  HANDLE snapshot;
-  int i;
-  for (i = 0; i < PROBE_HANDLES; ++i) {
-    probes[i] = CreateEventA(NULL, TRUE, FALSE, NULL);
-    if ((ULONG_PTR)probes[i] > highest) highest = (ULONG_PTR)probes[i];
-  }
-  for (i = 0; i < PROBE_HANDLES; ++i)
-    if (probes[i]) CloseHandle(probes[i]);
-  snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot != INVALID_HANDLE_VALUE) {
-    threads = 0;
-    entry.dwSize = sizeof(entry);
-    if (Thread32First(snapshot, &entry)) {
-      do {
-        if (entry.th32OwnerProcessID == self) ++threads;
-      } while (Thread32Next(snapshot, &entry));
-    }
-    CloseHandle(snapshot);
-  }
-  printf("after job %d: highest handle %lu, %ld threads\n", job, (unsigned long)highest, threads);
-  fflush(stdout);
-}
-
-/* Sends the file at `path` as a RAW job named `document`. Returns the exit
- * code. */
-static int PrintRaw(const char *printer_name, const WCHAR *document, const char *path) {
-  DOC_INFO_1W info;
-  HANDLE printer = NULL;
-  int status;
-  FILE *in = fopen(path, "rb");
-  if (!in) {
-    fprintf(stderr, "printdoc: cannot open %s\n", path);
-    return 1;
-  }
-  Stamp("start");
-  if (!OpenPrinterA((LPSTR)printer_name, &printer, NULL)) {
-    fclose(in);
-    return Failed("OpenPrinter");
-  }
-  info.pDocName = (LPWSTR)document;
-  info.pOutputFile = NULL;
-  info.pDatatype = (LPWSTR)L"RAW";
-  if (StartDocPrinterW(printer, 1, (LPBYTE)&info) == 0) {
-    status = Failed("StartDocPrinter");
-  } else {
-    status = StreamFile(printer, in);
-    if (status != 0) AbortPrinter(printer);
-    else if (!EndDocPrinter(printer)) status = Failed("EndDocPrinter");
-  }
-  ClosePrinter(printer);
-  Stamp("end");
-  fclose(in);
-  return status;
-}
-
-
 /* One entry of NtQuerySystemInformation's SystemHandleInformation. */
 typedef struct {
   ULONG owner_pid;
@@ -339,6 +269,60 @@ static long OwnHandleCount(void) {
     return count;
   }
 }
+
+/* Prints, after job `job`, the handles this process holds (OwnHandleCount)
+ * and its thread count (-1 where either cannot be read). */
+static void PrintCounts(int job) {
+  DWORD self = GetCurrentProcessId();
+  long threads = -1;
+  THREADENTRY32 entry;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot != INVALID_HANDLE_VALUE) {
+    threads = 0;
+    entry.dwSize = sizeof(entry);
+    if (Thread32First(snapshot, &entry)) {
+      do {
+        if (entry.th32OwnerProcessID == self) ++threads;
+      } while (Thread32Next(snapshot, &entry));
+    }
+    CloseHandle(snapshot);
+  }
+  printf("after job %d: %ld handles, %ld threads\n", job, OwnHandleCount(), threads);
+  fflush(stdout);
+}
+
+/* Sends the file at `path` as a RAW job named `document`. Returns the exit
+ * code. */
+static int PrintRaw(const char *printer_name, const WCHAR *document, const char *path) {
+  DOC_INFO_1W info;
+  HANDLE printer = NULL;
+  int status;
+  FILE *in = fopen(path, "rb");
+  if (!in) {
+    fprintf(stderr, "printdoc: cannot open %s\n", path);
+    return 1;
+  }
+  Stamp("start");
+  if (!OpenPrinterA((LPSTR)printer_name, &printer, NULL)) {
+    fclose(in);
+    return Failed("OpenPrinter");
+  }
+  info.pDocName = (LPWSTR)document;
+  info.pOutputFile = NULL;
+  info.pDatatype = (LPWSTR)L"RAW";
+  if (StartDocPrinterW(printer, 1, (LPBYTE)&info) == 0) {
+    status = Failed("StartDocPrinter");
+  } else {
+    status = StreamFile(printer, in);
+    if (status != 0) AbortPrinter(printer);
+    else if (!EndDocPrinter(printer)) status = Failed("EndDocPrinter");
+  }
+  ClosePrinter(printer);
+  Stamp("end");
+  fclose(in);
+  return status;
+}
+
 
 /* Waits (at most 10 minutes) until the file `path` exists, then deletes
  * it. Returns FALSE when it did not come. */
