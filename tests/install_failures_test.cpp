@@ -5,15 +5,15 @@
 
 namespace {
 
+using test::kRpcMessage;
+using test::kRpcPage;
+
 constexpr char kAdminMessage[] =
     "Your user account does not have administrative rights and cannot add a printer to this "
     "computer. Please obtain administrative rights and run install again.";
 constexpr char kAppleMessage[] =
     "Please install the Apple Laserwriter II NT printer driver and re-run setup. Step-by-step "
     "help will appear to assist you.";
-constexpr char kRpcMessage[] =
-    "Setup has determined that you need to manually configure TAVRIN due to the settings of "
-    "your Remote Procedure Call service. Instructions will follow.";
 constexpr char k126Message[] =
     "Setup has returned error 126. Please contact support@tavrin.com to resolve this error. We "
     "apologize for the inconvenience.";
@@ -22,7 +22,6 @@ constexpr char kPortKey[] =
 constexpr char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN";
 constexpr char kDataKey[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN\\PrinterDriverData";
-constexpr char kRpcPage[] = "c:\\tavrin\\res\\drivedir\\rpcinaccessible";
 
 class InstallFailureTest : public test::MachineTest {
  protected:

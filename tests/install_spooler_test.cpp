@@ -6,13 +6,9 @@
 
 namespace {
 
-constexpr char kRpcMessage[] =
-    "Setup has determined that you need to manually configure TAVRIN due to the settings of "
-    "your Remote Procedure Call service. Instructions will follow.";
-constexpr char kRpcPage[] = "c:\\tavrin\\res\\drivedir\\rpcinaccessible";
-constexpr char kRebootRightsMessage[] =
-    "In order to upgrade tavrin you must reboot and re-run setup. Note: Administrative privileges "
-    "may also be necessary.";
+using test::kRebootRightsMessage;
+using test::kRpcMessage;
+using test::kRpcPage;
 
 class InstallSpoolerTest : public test::MachineTest {
  protected:

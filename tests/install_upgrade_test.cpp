@@ -4,13 +4,12 @@
 
 namespace {
 
+using test::kRebootRightsMessage;
+
 constexpr char kDeletePrinterMessage[] =
     "In order to upgrade tavrin you must delete the existing TAVRIN printer from Windows Printer "
     "Settings and re-run setup.";
 constexpr char kRebootMessage[] = "In order to upgrade tavrin you must reboot and then re-run setup.";
-constexpr char kRebootRightsMessage[] =
-    "In order to upgrade tavrin you must reboot and re-run setup. Note: Administrative privileges "
-    "may also be necessary.";
 constexpr char kPrinters[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 constexpr char kPackaged9x[] = "C:\\tavrin\\res\\drivedir\\tavmon95.dll";
 

@@ -17,6 +17,15 @@ inline constexpr char kIniPath[] = "c:\\tavrin\\res\\tavrin.ini";
 inline constexpr char kUninstallEntry[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavrin";
 
+// Messages more than one group of tests expects, as the user reads them.
+inline constexpr char kRpcMessage[] =
+    "Setup has determined that you need to manually configure TAVRIN due to the settings of "
+    "your Remote Procedure Call service. Instructions will follow.";
+inline constexpr char kRpcPage[] = "c:\\tavrin\\res\\drivedir\\rpcinaccessible";
+inline constexpr char kRebootRightsMessage[] =
+    "In order to upgrade tavrin you must reboot and re-run setup. Note: Administrative privileges "
+    "may also be necessary.";
+
 // A fixture that boots a machine for every test and runs the program on it.
 class MachineTest : public ::testing::Test {
  protected:
