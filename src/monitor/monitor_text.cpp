@@ -32,15 +32,7 @@ std::u16string ToUtf16(const std::wstring& text) {
   } else {
     // A 32-bit wchar_t (the native test build) holds whole code points.
     std::u16string out;
-    for (wchar_t c : text) {
-      const auto point = static_cast<char32_t>(c);
-      if (point < 0x10000) {
-        out.push_back(static_cast<char16_t>(point));
-      } else {
-        out.push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF)));
-      }
-    }
+    for (wchar_t c : text) unicode_text::AppendUtf16(static_cast<char32_t>(c), &out);
     return out;
   }
 }
@@ -50,13 +42,8 @@ std::wstring FromUtf16(const std::u16string& text) {
     return std::wstring(text.begin(), text.end());
   } else {
     std::wstring out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      char32_t point = text[i];
-      const bool pair = point >= 0xD800 && point < 0xDC00 && i + 1 < text.size() &&
-                        text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
-      if (pair) point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00);
-      out.push_back(static_cast<wchar_t>(point));
-    }
+    for (std::size_t i = 0; i < text.size();)
+      out.push_back(static_cast<wchar_t>(unicode_text::NextCodePoint(text, &i)));
     return out;
   }
 }

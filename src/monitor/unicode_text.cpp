@@ -27,7 +27,15 @@ void AppendUtf8(char32_t c, std::string* out) {
   }
 }
 
-// Appends the UTF-16 units of the code point `c` to *out.
+}  // namespace
+
+char32_t NextCodePoint(const std::u16string& text, std::size_t* at) {
+  const char32_t c = text[(*at)++];
+  if (IsHighSurrogate(c) && *at < text.size() && IsLowSurrogate(text[*at]))
+    return 0x10000 + ((c - 0xD800) << 10) + (text[(*at)++] - 0xDC00);
+  return c;
+}
+
 void AppendUtf16(char32_t c, std::u16string* out) {
   if (c < 0x10000) {
     *out += static_cast<char16_t>(c);
@@ -38,19 +46,12 @@ void AppendUtf16(char32_t c, std::u16string* out) {
   }
 }
 
-}  // namespace
-
 std::string ToUtf8(const std::u16string& text) {
   std::string out;
   out.reserve(text.size() * 3);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-      c = 0xFFFD;
-    }
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = NextCodePoint(text, &i);
+    if (IsHighSurrogate(c) || IsLowSurrogate(c)) c = 0xFFFD;
     AppendUtf8(c, &out);
   }
   return out;
@@ -93,11 +94,8 @@ bool FromUtf8(const std::string& text, std::u16string* out) {
 
 std::u16string FirstCharacters(const std::u16string& text, std::size_t count) {
   std::size_t end = 0;
-  for (std::size_t taken = 0; taken < count && end < text.size(); ++taken) {
-    const bool pair = IsHighSurrogate(text[end]) && end + 1 < text.size() &&
-                      IsLowSurrogate(text[end + 1]);
-    end += pair ? 2 : 1;
-  }
+  for (std::size_t taken = 0; taken < count && end < text.size(); ++taken)
+    NextCodePoint(text, &end);
   return text.substr(0, end);
 }
 

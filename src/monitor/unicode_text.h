@@ -8,6 +8,13 @@
 
 namespace unicode_text {
 
+// The code point at text[*at]: a surrogate pair is taken whole, a surrogate
+// without its partner is given as it is. Moves *at past what it took.
+char32_t NextCodePoint(const std::u16string& text, std::size_t* at);
+
+// Appends the UTF-16 units of the code point `c` to *out.
+void AppendUtf16(char32_t c, std::u16string* out);
+
 // `text` in UTF-8. A surrogate without its partner becomes U+FFFD.
 std::string ToUtf8(const std::u16string& text);
 
