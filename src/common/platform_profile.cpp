@@ -13,30 +13,38 @@ constexpr char kDependentFiles9x[] =
     "APPLE380.SPD\0FONTS.MFM\0ICONLIB.DLL\0PSMON.DLL\0TAVDRIVER.SPD\0";
 constexpr char kDependentFiles2000[] = "tavrinps5.ppd\0tavrin.INI\0tavrinui5.DLL\0pscript.ntf\0";
 
-const PlatformProfile kWin9x = {
+constexpr PlatformProfile kWin9x = {
     "Windows 9x",      true,           kEnvironment9x,   {kDriversKey9x, nullptr},
     kMonitorLibrary9x, kMonitorUiLibrary9x, DriverForm::kWin9x, 3, 2,
     "Pscript.drv",     "tavdriver.SPD", "Pscript.drv",   "Pscript.hlp",
     kDependentFiles9x, "printerdata.dat", true,          "dfdevmd.dat"};
 
-const PlatformProfile kNT4 = {
+constexpr PlatformProfile kNT4 = {
     "Windows NT 4.0",  false,          kEnvironmentNT,   {kDriversKeyNT2, kDriversKeyNT3},
     kMonitorLibraryNT, kMonitorUiLibraryNT, DriverForm::kNT4, 3, 2,
     "pscript.dll",     "gs.PPD",       "Tavrinui.dll",   "Pscript.hlp",
     nullptr,           "printerdata.dat", true,          "dfdevmdnt.dat"};
 
-const PlatformProfile kWin2000 = {
+constexpr PlatformProfile kWin2000 = {
     "Windows 2000",    false,          kEnvironmentNT,   {kDriversKeyNT2, kDriversKeyNT3},
     kMonitorLibraryNT, kMonitorUiLibraryNT, DriverForm::kWin2000, 6, 3,
     "pscript5.dll",    "tavrinps5.ppd", "ps5ui.dll",     "Pscript.hlp",
     kDependentFiles2000, "printerdata5.dat", false,      "dfdevmdnt5.dat"};
 
+// `row` in another spooler environment, with that environment's driver keys.
+constexpr PlatformProfile InEnvironment(PlatformProfile row, const char* name,
+                                        const char* environment, const char* drivers_key_v2,
+                                        const char* drivers_key_v3) {
+  row.name = name;
+  row.environment = environment;
+  row.drivers_keys[0] = drivers_key_v2;
+  row.drivers_keys[1] = drivers_key_v3;
+  return row;
+}
+
 // 64-bit Windows takes the Windows 2000 driver in its own environment.
-const PlatformProfile kWinX64 = {
-    "Windows x64",     false,          kEnvironmentX64,  {kDriversKeyX64v2, kDriversKeyX64v3},
-    kMonitorLibraryNT, kMonitorUiLibraryNT, DriverForm::kWin2000, 6, 3,
-    "pscript5.dll",    "tavrinps5.ppd", "ps5ui.dll",     "Pscript.hlp",
-    kDependentFiles2000, "printerdata5.dat", false,      "dfdevmdnt5.dat"};
+constexpr PlatformProfile kWinX64 =
+    InEnvironment(kWin2000, "Windows x64", kEnvironmentX64, kDriversKeyX64v2, kDriversKeyX64v3);
 
 }  // namespace
 
