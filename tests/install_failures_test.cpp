@@ -5,6 +5,9 @@
 
 namespace {
 
+using test::kDataKey;
+using test::kPortKey;
+using test::kPrinterKey;
 using test::kRpcMessage;
 using test::kRpcPage;
 
@@ -17,11 +20,6 @@ constexpr char kAppleMessage[] =
 constexpr char k126Message[] =
     "Setup has returned error 126. Please contact support@tavrin.com to resolve this error. We "
     "apologize for the inconvenience.";
-constexpr char kPortKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor\\Ports\\TAVRINPORT";
-constexpr char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN";
-constexpr char kDataKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN\\PrinterDriverData";
 
 class InstallFailureTest : public test::MachineTest {
  protected:

@@ -5,12 +5,11 @@
 
 namespace {
 
-constexpr char kPortKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor\\Ports\\TAVRINPORT";
-constexpr char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN";
-constexpr char kDataKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN\\PrinterDriverData";
-constexpr char kPrint[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
+using test::kDataKey;
+using test::kPortKey;
+using test::kPrint;
+using test::kPrinterKey;
+
 constexpr char kReadmeViewer[] = "rundll32.exe url.dll,FileProtocolHandler c:\\tavrin\\readme.html";
 
 class FirstInstallTest : public test::MachineTest {

@@ -5,16 +5,16 @@
 
 namespace {
 
-constexpr char kPrint[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
+using test::kDataKey;
+using test::kPrint;
+using test::kPrinterKey;
+
 constexpr char kX64Drivers3[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3";
 constexpr char kX64Drivers2[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-2";
 constexpr char kX86Drivers3[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3";
-constexpr char kDataKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN\\PrinterDriverData";
-constexpr char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN";
 constexpr char kWrongEdition[] =
     "This setup is for 32-bit Windows. Please run the 64-bit setup of tavrin.";
 

@@ -4,8 +4,7 @@
 
 namespace {
 
-constexpr char kPortKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor\\Ports\\TAVRINPORT";
+using test::kPortKey;
 
 std::vector<BYTE> Dword(DWORD v) {
   return {static_cast<BYTE>(v), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v >> 16),

@@ -17,6 +17,14 @@ inline constexpr char kIniPath[] = "c:\\tavrin\\res\\tavrin.ini";
 inline constexpr char kUninstallEntry[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavrin";
 
+// The spooler's registry keys that hold the product's records.
+inline constexpr char kPrint[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
+inline constexpr char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN";
+inline constexpr char kDataKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN\\PrinterDriverData";
+inline constexpr char kPortKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor\\Ports\\TAVRINPORT";
+
 // Messages more than one group of tests expects, as the user reads them.
 inline constexpr char kRpcMessage[] =
     "Setup has determined that you need to manually configure TAVRIN due to the settings of "

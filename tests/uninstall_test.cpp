@@ -6,8 +6,9 @@
 
 namespace {
 
-constexpr char kPrint[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
-constexpr char kPrinterKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN";
+using test::kPrint;
+using test::kPrinterKey;
+
 constexpr char kMonitorKey[] =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor";
 constexpr char kNtFolderMessage[] =
