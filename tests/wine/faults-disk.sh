@@ -44,8 +44,14 @@ read_monitor_log
 grep -F '"Full job": job' "$MONITOR_LOG" >"$CASE/full-line.txt" || true
 check "full disk: one log line" test "$(wc -l <"$CASE/full-line.txt")" -eq 1
 check "full disk: the log line names the full disk, the part kept and the spooler's failure" grep -Eq \
-  "\"Full job\": job [0-9]+ failed: .*; PostScript copy C:\\\\tavrin\\\\output\\\\Full job\\.ps incomplete \\($KEPT_BYTES of $BIG_BYTES bytes\\): disk full \\(error 112\\); the job is failed towards the spooler\$" \
+  "\"Full job\": job [0-9]+ failed: .*; PostScript copy C:\\\\tavrin\\\\output\\\\Full job\\.ps incomplete \\($KEPT_BYTES of [0-9]+ bytes\\): disk full \\(error 112\\); the job is failed towards the spooler\$" \
   "$CASE/full-line.txt"
+# The count is what the monitor took. Ghostscript writes its PDF to the same
+# full disk and may quit before the job's end; with the copy failed too the
+# data has nowhere to go, WritePort fails and the spooler sends no more.
+TAKEN=$(sed -nE 's/.* incomplete \([0-9]+ of ([0-9]+) bytes\).*/\1/p' "$CASE/full-line.txt")
+check "full disk: the log counts the bytes the monitor took" \
+  test "${TAKEN:-0}" -gt 0 -a "${TAKEN:-0}" -le "$BIG_BYTES"
 
 # Room made: the next job gives its PDF.
 rm -f "$OUT/Full job.ps"
