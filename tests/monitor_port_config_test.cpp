@@ -2,7 +2,7 @@
 // stand-in registry for its decisions, and against the simulated machine's
 // registry for the record exactly as the setup program writes it.
 #include "fake_config_registry.h"
-#include "install/port_record.h"
+#include "contract/port_record.h"
 #include "monitor/monitor_names.h"
 #include "monitor/port_config.h"
 #include "monitor/port_list.h"

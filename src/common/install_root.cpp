@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "common/reg_key.h"
 
 namespace {

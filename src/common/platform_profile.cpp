@@ -1,8 +1,7 @@
 // The table of platform profiles and the choice of a row.
 #include "common/platform_profile.h"
 
-#include "common/print_names.h"
-#include "install/monitor_contract.h"
+#include "contract/product_names.h"
 
 namespace {
 

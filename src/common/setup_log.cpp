@@ -2,7 +2,7 @@
 #include "common/setup_log.h"
 
 #include "common/install_root.h"
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "common/text.h"
 #include "framework/afx_file.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/process_start.h"
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "common/setup_log.h"
 #include "framework/afx_file.h"
 #include "framework/afxwin.h"

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "common/copy_file.h"
-#include "common/print_names.h"
+#include "contract/product_names.h"
 #include "common/process_start.h"
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
 #include "common/text.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/copy_file.h"
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
 #include "install/install_phases.h"

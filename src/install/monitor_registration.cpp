@@ -4,7 +4,7 @@
 #include "framework/afxwin.h"
 #include "install/install_messages.h"
 #include "install/install_phases.h"
-#include "install/monitor_contract.h"
+#include "contract/product_names.h"
 #include "install/port_configuration.h"
 
 bool RegisterMonitorAndPort(InstallState& state) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/install_root.h"
-#include "common/print_names.h"
+#include "contract/product_names.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
 #include "common/spooler_restart.h"
@@ -11,7 +11,6 @@
 #include "framework/afx_file.h"
 #include "framework/afxwin.h"
 #include "install/install_phases.h"
-#include "install/monitor_contract.h"
 #include "uninstall/uninstall.h"
 
 namespace {

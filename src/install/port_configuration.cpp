@@ -1,10 +1,9 @@
 // The configuration record of the port "TAVRINPORT".
 #include "install/port_configuration.h"
 
-#include "common/print_names.h"
+#include "contract/product_names.h"
 #include "common/reg_key.h"
-#include "install/monitor_contract.h"
-#include "install/port_record.h"
+#include "contract/port_record.h"
 
 std::string PortArguments(const std::string& setup_dir) {
   const std::string response = "@" + setup_dir + PORT_RESPONSE_FILE;

@@ -3,13 +3,12 @@
 #include <cstring>
 #include <string>
 
-#include "common/print_names.h"
+#include "contract/product_names.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
 #include "common/text.h"
 #include "common/whole_file.h"
 #include "install/install_phases.h"
-#include "install/monitor_contract.h"
 
 namespace {
 

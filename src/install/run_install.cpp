@@ -2,9 +2,9 @@
 // end the routine.
 #include "install/install.h"
 
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "install/install_phases.h"
-#include "install/monitor_contract.h"
+#include "contract/product_names.h"
 
 std::string InstallState::IniPath() const { return root + kProductIniPath; }
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "common/product_layout.h"
+#include "contract/product_layout.h"
 #include "monitor/document_name.h"
 #include "monitor/unicode_text.h"
 
@@ -93,9 +93,7 @@ unsigned FirstFreeNumber(unsigned first, const std::function<Attempt(unsigned)>&
 }
 
 std::string OutputFolder(const std::string& install_root) {
-  std::string root = install_root.empty() ? std::string(kDefaultInstallRoot) : install_root;
-  if (root.back() != '\\') root += '\\';
-  return root + "tavrin\\output\\";
+  return InstallRootFromValue(install_root) + kOutputPath;
 }
 
 std::string SubstituteOutput(const std::string& arguments, const std::string& output_path) {

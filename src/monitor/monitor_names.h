@@ -7,8 +7,8 @@
 
 #include <cstddef>
 
-#include "common/product_layout.h"
-#include "install/monitor_contract.h"
+#include "contract/product_layout.h"
+#include "contract/product_names.h"
 
 // An ASCII text of the contract widened at compile time.
 template <std::size_t N>

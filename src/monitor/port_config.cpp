@@ -1,7 +1,7 @@
 // Reading a port's configuration record.
 #include "monitor/port_config.h"
 
-#include "install/port_record.h"
+#include "contract/port_record.h"
 #include "monitor/monitor_names.h"
 #include "monitor/monitor_text.h"
 

@@ -1,7 +1,7 @@
 // Reading the port list from the monitor's "Ports" key.
 #include "monitor/port_list.h"
 
-#include "install/port_record.h"
+#include "contract/port_record.h"
 #include "monitor/monitor_names.h"
 #include "monitor/monitor_text.h"
 

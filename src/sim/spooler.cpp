@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "install/port_record.h"
+#include "contract/port_record.h"
 #include "sim/machine.h"
 #include "sim/win32_api.h"
 

@@ -4,14 +4,13 @@
 #include "common/install_root.h"
 #include "common/platform.h"
 #include "common/platform_profile.h"
-#include "common/print_names.h"
-#include "common/product_layout.h"
+#include "contract/product_names.h"
+#include "contract/product_layout.h"
 #include "common/reg_key.h"
 #include "common/setup_log.h"
 #include "common/spooler_restart.h"
 #include "common/text.h"
 #include "framework/afxwin.h"
-#include "install/monitor_contract.h"
 #include "uninstall/uninstall_entry.h"
 
 namespace {

@@ -2,13 +2,18 @@
 #include "uninstall/uninstall_entry.h"
 
 #include "common/install_root.h"
-#include "common/print_names.h"
-#include "common/product_layout.h"
+#include "contract/product_names.h"
+#include "contract/product_layout.h"
 #include "common/reg_key.h"
 
 namespace {
 
 constexpr char kDisplayName[] = "Tavrin";
+// The entry's key, under HKEY_LOCAL_MACHINE.
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kUninstallEntryName[] = "Tavrin";
+constexpr char kUninstallEntryKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavrin";
 // SHCNE_CREATE | SHCNE_MKDIR | SHCNE_RMDIR: enough for the shell to refresh
 // the list.
 constexpr LONG kRefreshEvents = SHCNE_CREATE | SHCNE_MKDIR | SHCNE_RMDIR;

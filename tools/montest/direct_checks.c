@@ -11,7 +11,7 @@
 
 #include "montest.h"
 
-#define MONITOR_KEY_W L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor"
+#define MONITOR_KEY_W L"" TAVRIN_MONITOR_KEY
 #define MONITORREG_MARK L"Read through MONITORREG"
 #define SPOOLER_HANDLE ((HANDLE)0x5150)
 

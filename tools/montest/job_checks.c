@@ -74,7 +74,7 @@ static BOOL write_setup_record(const char *setup_dir, char *root, size_t root_si
         switch (value->setup) {
         case PORT_SETUP_ARGUMENTS: result |= set_string(key, value->name, arguments); break;
         case PORT_SETUP_COMMAND: result |= set_string(key, value->name, command); break;
-        case PORT_SETUP_PRINTER: result |= set_string(key, value->name, "TAVRIN"); break;
+        case PORT_SETUP_PRINTER: result |= set_string(key, value->name, TAVRIN_PRINTER_NAME); break;
         case PORT_SETUP_FIXED: result |= set_string(key, value->name, value->setup_text); break;
         case PORT_SETUP_NONE: break;
         }

@@ -6,12 +6,13 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "install/port_record.h"
+#include "contract/port_record.h"
+#include "contract/product_names.h"
 
-#define MONITOR_NAME "TAVRIN Monitor"
-#define MONITOR_KEY "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor"
-#define PORTS_KEY MONITOR_KEY "\\Ports"
-#define PORT_NAME "TAVRINPORT"
+#define MONITOR_NAME TAVRIN_MONITOR_NAME
+#define MONITOR_KEY TAVRIN_MONITOR_KEY
+#define PORTS_KEY TAVRIN_MONITOR_KEY "\\" TAVRIN_PORTS_SUBKEY
+#define PORT_NAME TAVRIN_PORT_NAME
 #define CHECK_PORT "TAVRINCHECK"
 #define CHECK_DESCRIPTION "Second port of montest"
 #define PORT_TYPE (PORT_TYPE_WRITE | PORT_TYPE_REDIRECTED)
