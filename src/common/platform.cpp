@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "common/last_error.h"
+
 
 PlatformFlags PlatformFlagsFrom(DWORD version) {
   PlatformFlags flags;
@@ -42,6 +44,9 @@ Fn Kernel32Export(const char* name) {
 }  // namespace
 
 bool RunningUnderWow64() {
+  // A lookup that fails leaves 127 behind, which the uninstall would log
+  // after its first spooler call as if that call had left it.
+  LastErrorKeeper keep;
   if (auto is_wow64 = Kernel32Export<IsWow64ProcessFn>("IsWow64Process")) {
     BOOL wow64 = FALSE;
     return is_wow64(GetCurrentProcess(), &wow64) && wow64;

@@ -26,4 +26,5 @@ bool IsWindows2000OrLater();
 // True when this process is a 32-bit program on 64-bit Windows (WOW64),
 // whose spooler can load no 32-bit monitor. The probes are looked up by name:
 // Windows 95 to 2000 have neither of them, and there the answer is false.
+// The thread's last-error value is kept.
 bool RunningUnderWow64();

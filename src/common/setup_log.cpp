@@ -2,22 +2,12 @@
 #include "common/setup_log.h"
 
 #include "common/install_root.h"
+#include "common/last_error.h"
 #include "contract/product_layout.h"
 #include "common/text.h"
 #include "framework/afx_file.h"
 
 namespace {
-
-// Keeps the thread's last-error value across a piece of bookkeeping, so that
-// logging never changes the value a caller is about to report.
-class LastErrorKeeper {
- public:
-  LastErrorKeeper() : saved_(GetLastError()) {}
-  ~LastErrorKeeper() { SetLastError(saved_); }
-
- private:
-  DWORD saved_;
-};
 
 // Returns the timestamp that starts every line: "12-03-02: 21:35".
 std::string Timestamp() {

@@ -76,11 +76,18 @@ DWORD WaitWhilePending(SC_HANDLE service, DWORD pending, DWORD waited, DWORD* er
 
 // The names of the running services that depend on the spooler, in the
 // order to stop them (the reverse of their start order). Empty when there
-// are none, or when they cannot be listed (then logged).
+// are none, or when they cannot be listed (then logged, and the failure's
+// code is left as the last error). A list that was read leaves the last
+// error as it was found: the size query's 234 would otherwise be logged by
+// the uninstall after its next spooler call.
 std::vector<std::string> ActiveDependents(SC_HANDLE spooler) {
+  const DWORD found_error = GetLastError();
   std::vector<std::string> names;
   DWORD needed = 0, count = 0;
-  if (EnumDependentServicesA(spooler, SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return names;
+  if (EnumDependentServicesA(spooler, SERVICE_ACTIVE, nullptr, 0, &needed, &count)) {
+    SetLastError(found_error);
+    return names;
+  }
   DWORD error = GetLastError();
   std::vector<ENUM_SERVICE_STATUSA> buffer;
   if (error == ERROR_MORE_DATA) {
@@ -88,6 +95,7 @@ std::vector<std::string> ActiveDependents(SC_HANDLE spooler) {
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(ENUM_SERVICE_STATUSA));
     if (EnumDependentServicesA(spooler, SERVICE_ACTIVE, buffer.data(), size, &needed, &count)) {
       for (DWORD i = 0; i < count; ++i) names.emplace_back(buffer[i].lpServiceName);
+      SetLastError(found_error);
       return names;
     }
     error = GetLastError();
