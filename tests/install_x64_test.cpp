@@ -1,6 +1,8 @@
 // 64-bit Windows: the program built for it installs, re-installs and
-// uninstalls in the "Windows x64" environment; a 32-bit build started there
-// changes nothing.
+// uninstalls in the "Windows x64" environment and finds the install root in
+// either registry view; a 32-bit build started there changes nothing.
+#include "common/install_root.h"
+#include "monitor/port_config.h"
 #include "test_support.h"
 
 namespace {
@@ -161,6 +163,29 @@ TEST_F(X64Test, ThirtyTwoBitBuildUnderWow64RefusesAndChangesNothing) {
                     .empty());
     EXPECT_TRUE(m.processes.empty());
     EXPECT_TRUE(m.console.empty());
+  }
+}
+
+// "Path" as a 32-bit outer installer leaves it on 64-bit Windows, in the
+// 32-bit view (stored under Wow6432Node): the 64-bit setup and monitor find
+// it when their own view has no product key or no "Path", and prefer their
+// own. 32-bit Windows has one view, where such a key is nobody's.
+TEST_F(X64Test, TheInstallRootIsReadInTheOwnViewThenInTheThirtyTwoBitOne) {
+  for (const sim::Platform& platform : {sim::Platform::WinXPx64(), sim::Platform::Win10x64(),
+                                        sim::Platform::Win2000(), sim::Platform::WinXP()}) {
+    SCOPED_TRACE(platform.name);
+    Boot(platform);
+    const bool x64 = platform.architecture == PROCESSOR_ARCHITECTURE_AMD64;
+    m.registry.SetString(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Tavrin", "Path",
+                         "D:\\Apps");
+    for (int own_key = 0; own_key < 2; ++own_key) {
+      if (own_key) m.registry.SetString(HKEY_LOCAL_MACHINE, test::kProductKey, "Version", "1");
+      EXPECT_EQ(InstallRoot(), x64 ? "D:\\Apps\\" : "c:\\");
+      EXPECT_EQ(ReadInstallRoot(), x64 ? "D:\\Apps\\" : "c:\\");
+    }
+    SetInstallRoot("E:\\Native");
+    EXPECT_EQ(InstallRoot(), "E:\\Native\\");
+    EXPECT_EQ(ReadInstallRoot(), "E:\\Native\\");
   }
 }
 

@@ -12,22 +12,48 @@ namespace {
 constexpr DWORD kRootBufferSize = 10000;
 constexpr DWORD kModuleBufferSize = 512;
 
-}  // namespace
-
-std::string InstallRoot() {
+// Reads HKLM\Software\Tavrin "Path" into *value, in the registry view that
+// `view` selects (0: the process's own; or a KEY_WOW64_* flag). Returns
+// ERROR_SUCCESS; ERROR_FILE_NOT_FOUND when the key does not open or has no
+// such value; ERROR_MORE_DATA for a value too long to be a root; or the
+// registry's error.
+LONG ReadRootValue(REGSAM view, std::string* value) {
   RegKey key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, kProductKey, KEY_READ)) return kDefaultInstallRoot;
+  if (!key.Open(HKEY_LOCAL_MACHINE, kProductKey, KEY_READ | view)) return ERROR_FILE_NOT_FOUND;
 
   std::vector<char> buffer(kRootBufferSize, '\0');
   DWORD size = kRootBufferSize;
   DWORD type = 0;
   LONG rc = RegQueryValueExA(key.get(), kProductPathValue, nullptr, &type,
                              reinterpret_cast<LPBYTE>(buffer.data()), &size);
+  if (rc != ERROR_SUCCESS) return rc;
   // A value that fills the whole buffer has no room for its end: treat it
   // like one that does not fit at all.
-  if (rc != ERROR_SUCCESS || size >= kRootBufferSize) return kDefaultInstallRoot;
+  if (size >= kRootBufferSize) return ERROR_MORE_DATA;
+  value->assign(buffer.data(), strnlen(buffer.data(), size));
+  return ERROR_SUCCESS;
+}
 
-  return InstallRootFromValue(std::string(buffer.data(), strnlen(buffer.data(), size)));
+// True for a 64-bit process on 64-bit Windows, whose HKLM\Software has a
+// 32-bit view besides the process's own. A 32-bit process is told INTEL,
+// under WOW64 too (where it reads the 32-bit view anyway).
+bool SixtyFourBitProcess() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+}
+
+}  // namespace
+
+std::string InstallRoot() {
+  std::string value;
+  LONG rc = ReadRootValue(0, &value);
+  // A 32-bit outer installer writes the product key into the 32-bit view.
+  // The flag is passed on 64-bit Windows alone: Windows 2000 does not know it.
+  if (rc == ERROR_FILE_NOT_FOUND && SixtyFourBitProcess())
+    rc = ReadRootValue(KEY_WOW64_32KEY, &value);
+  if (rc != ERROR_SUCCESS) return kDefaultInstallRoot;
+  return InstallRootFromValue(value);
 }
 
 std::string SetupDirectory() {

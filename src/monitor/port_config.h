@@ -3,7 +3,7 @@
 // product's install root.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <string>
 
@@ -36,5 +36,6 @@ inline constexpr DWORD kMaxDelayMs = 60000;
 LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConfig* config);
 
 // HKLM\Software\Tavrin "Path" with a trailing backslash; "c:\" when it is
-// missing or empty.
+// missing or empty. A 64-bit monitor whose own registry view lacks it reads
+// the 32-bit view, where a 32-bit outer installer writes it.
 std::string ReadInstallRoot();

@@ -12,10 +12,17 @@
 // opens the subkey itself); it checks the rights on the key concerned:
 // writes under HKLM need an administrator, and a write-protected key refuses
 // write access. The 9x family has no security and ignores access masks.
+//
+// 64-bit Windows has two views of HKLM\SOFTWARE: a 64-bit program sees the
+// key itself, a 32-bit one (under WOW64) HKLM\SOFTWARE\Wow6432Node, where the
+// 32-bit view is stored. KEY_WOW64_64KEY and KEY_WOW64_32KEY choose the view
+// for one open or create; 32-bit Windows ignores them. Only HKLM\SOFTWARE is
+// redirected here: every key below it is taken as redirected, none as shared.
 #include <cstring>
 #include <set>
 
 #include "sim/machine.h"
+#include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
 namespace sim {
@@ -188,6 +195,7 @@ void Journal(const char* function, const std::string& path, LONG result) {
 
 struct Registry::Impl {
   Family family = Family::NT;
+  bool x64 = false;  // 64-bit Windows: HKLM\SOFTWARE has a 32-bit view
   NodePtr hklm, hkcu, hku;
   std::map<uintptr_t, KeyRef> handles;
   uintptr_t next_handle = 0x1000;        // never reused, so a stale handle stays invalid
@@ -250,11 +258,28 @@ struct Registry::Impl {
       return ERROR_SUCCESS;
     }
     bool writable = Writable(node, under_hklm);
-    REGSAM wanted = MapGeneric(sam & ~static_cast<REGSAM>(MAXIMUM_ALLOWED));
+    REGSAM wanted = MapGeneric(
+        sam & ~static_cast<REGSAM>(MAXIMUM_ALLOWED | KEY_WOW64_64KEY | KEY_WOW64_32KEY));
     if ((wanted & kWriteRights) && !writable) return ERROR_ACCESS_DENIED;
     if (sam & MAXIMUM_ALLOWED) wanted |= writable ? KEY_ALL_ACCESS : KEY_READ;
     *granted = wanted;
     return ERROR_SUCCESS;
+  }
+
+  // The components of a subkey path below `parent`, as they are stored in
+  // the view `sam` asks for (or, without a view flag, the process's own):
+  // on 64-bit Windows the 32-bit view of HKLM\SOFTWARE lies under its
+  // subkey Wow6432Node. Returns `parts` unchanged everywhere else.
+  std::vector<std::string> InView(const KeyRef& parent, std::vector<std::string> parts,
+                                  REGSAM sam) const {
+    static const char kWow64Node[] = "Wow6432Node";
+    if (!x64 || parent.node != hklm || parts.empty() || !EqualNoCase(parts[0], "SOFTWARE"))
+      return parts;
+    const bool view32 = (sam & KEY_WOW64_32KEY) != 0 ||
+                        ((sam & KEY_WOW64_64KEY) == 0 && M().wow64);
+    if (!view32 || (parts.size() > 1 && EqualNoCase(parts[1], kWow64Node))) return parts;
+    parts.insert(parts.begin() + 1, kWow64Node);
+    return parts;
   }
 
   // What a handle value stands for; false for an unknown handle.
@@ -334,7 +359,7 @@ LONG Registry::Impl::Create(const char* function, HKEY key, const char* sub, REG
     Journal(function, label, rc);
     return rc;
   }
-  const std::vector<std::string> parts = Split(Text(sub));
+  const std::vector<std::string> parts = InView(parent, Split(Text(sub)), sam);
   // The deepest key that exists, and what is missing below it.
   NodePtr existing = parent.node;
   size_t found = 0;
@@ -422,12 +447,16 @@ void Registry::Reset(const Platform& platform) {
   Impl& r = *impl_;
   r.Clear();
   r.family = platform.family;
+  r.x64 = platform.architecture != PROCESSOR_ARCHITECTURE_INTEL;
   r.Make(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes");
   r.Make(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
   r.Make(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control");
   r.Make(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services");
   r.Make(HKEY_CURRENT_USER, "Software");
   r.Make(HKEY_USERS, ".DEFAULT");
+  if (r.x64)  // the 32-bit view's own list of installed programs
+    r.Make(HKEY_LOCAL_MACHINE,
+           "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
   if (platform.family != Family::NT) return;
   // Where NT keeps the sections of the old system .ini files.
   const std::string mapping = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping";
@@ -542,7 +571,7 @@ LONG DeleteRegistryTree(const char* function, HKEY key, const char* subkey) {
   } else if (ref.node->deleted) {
     rc = ERROR_KEY_DELETED;
   } else if ((rc = r.CheckLeadingBackslash(key, subkey, false)) == ERROR_SUCCESS) {
-    target = Walk(ref.node, Split(subkey));
+    target = Walk(ref.node, r.InView(ref, Split(subkey), 0));
     if (!target)
       rc = ERROR_FILE_NOT_FOUND;
     else if (!target->parent)
@@ -601,6 +630,7 @@ LONG CopyData(const sim::RegValue& value, LPBYTE data, LPDWORD size) {
 // *phkResult is NULL after a failure.
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                           PHKEY phkResult) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegOpenKeyExA", &rc)) return rc;
   if (!phkResult) return ERROR_INVALID_PARAMETER;
@@ -615,7 +645,8 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
     return ERROR_SUCCESS;
   }
   if ((rc = r.CheckLeadingBackslash(hKey, lpSubKey, false)) != ERROR_SUCCESS) return rc;
-  sim::NodePtr node = sim::Walk(parent.node, sim::Split(sim::Text(lpSubKey)));
+  sim::NodePtr node =
+      sim::Walk(parent.node, r.InView(parent, sim::Split(sim::Text(lpSubKey)), samDesired));
   if (!node) return ERROR_FILE_NOT_FOUND;
   REGSAM granted = 0;
   if ((rc = r.Grant(*node, parent.under_hklm, samDesired, &granted)) != ERROR_SUCCESS) return rc;
@@ -631,6 +662,7 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
 // Creates a key and its missing parents, or opens it, with the most access
 // the process may have (read only where it may not write).
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegCreateKeyA", &rc)) return rc;
   if (!phkResult) return ERROR_INVALID_PARAMETER;
@@ -643,6 +675,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             DWORD dwOptions, REGSAM samDesired,
                             LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegCreateKeyExA", &rc)) return rc;
   if (!phkResult) return ERROR_BADKEY;
@@ -652,6 +685,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 // Stores a value with its type; NULL or "" names the default value.
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                            const BYTE* lpData, DWORD cbData) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegSetValueExA", &rc)) return rc;
   sim::Registry::Impl& r = R();
@@ -690,6 +724,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
 // ERROR_MORE_DATA with the size needed when the buffer is too small.
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegQueryValueExA", &rc)) return rc;
   if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
@@ -706,6 +741,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 
 // Deletes a value; 2 when there is none of that name.
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegDeleteValueA", &rc)) return rc;
   sim::Registry::Impl& r = R();
@@ -737,6 +773,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 // Deletes a subkey ("" the key itself): on NT only one without subkeys,
 // on 9x with its whole subtree.
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegDeleteKeyA", &rc)) return rc;
   if (!lpSubKey) return ERROR_INVALID_PARAMETER;
@@ -749,7 +786,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (ref.node->deleted) {
     rc = ERROR_KEY_DELETED;
   } else if ((rc = r.CheckLeadingBackslash(hKey, lpSubKey, false)) == ERROR_SUCCESS) {
-    sim::NodePtr target = sim::Walk(ref.node, sim::Split(lpSubKey));
+    sim::NodePtr target = sim::Walk(ref.node, r.InView(ref, sim::Split(lpSubKey), 0));
     rc = target ? r.DeleteKey(ref, target) : ERROR_FILE_NOT_FOUND;
   }
   sim::Journal("RegDeleteKeyA", sim::Join(ref.label, lpSubKey), rc);
@@ -761,6 +798,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                           LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                           PFILETIME lpftLastWriteTime) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegEnumKeyExA", &rc)) return rc;
   if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
@@ -786,6 +824,7 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
 // The name, type and data of the dwIndex-th value in first-write order.
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                           LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegEnumValueA", &rc)) return rc;
   if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
@@ -805,6 +844,7 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
 
 // Closes a handle; closing a predefined root does nothing and succeeds.
 LONG WINAPI RegCloseKey(HKEY hKey) {
+  sim::ApiLock lock;
   LONG rc = ERROR_SUCCESS;
   if (sim::RegistryFault("RegCloseKey", &rc)) return rc;
   sim::Registry::Impl& r = R();

@@ -461,6 +461,26 @@ TEST_F(RegistryApiTest, ShChangeNotifyIsJournaled) {
                                                  "SHChangeNotify 0x1A, 4096, set, null"}));
 }
 
+// 64-bit Windows: HKLM\SOFTWARE of a 32-bit program under WOW64 is its
+// 32-bit view, stored under SOFTWARE\Wow6432Node; KEY_WOW64_64KEY reaches the
+// 64-bit one, and a deletion stays in the program's view.
+TEST_F(RegistryApiTest, AProgramUnderWow64SeesTheThirtyTwoBitViewOfSoftware) {
+  const std::string native = std::string(kBase) + "\\Sub";
+  const std::string view32 = "SOFTWARE\\Wow6432Node\\Tavrin\\Sub";
+  Boot(sim::Platform::Win10x64());
+  m.wow64 = true;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, native.c_str(), &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_TRUE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, view32));
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, native.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key),
+            ERROR_FILE_NOT_FOUND);
+  m.registry.CreateKey(HKEY_LOCAL_MACHINE, native);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, native.c_str()), ERROR_SUCCESS);
+  EXPECT_FALSE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, view32));
+  EXPECT_TRUE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, native));
+}
+
 TEST_F(RegistryApiTest, ResetBuildsTheBaseKeysOfThePlatform) {
   const char* common[] = {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
                           "SYSTEM\\CurrentControlSet\\Control",
