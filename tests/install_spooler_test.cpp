@@ -174,7 +174,8 @@ class ReinstallDependentTest : public InstallSpoolerTest {
     m.services.AddDependent("Fax");
     library_ = m.platform().system_dir + "\\tavmon.dll";
     ASSERT_TRUE(m.files.IsLoaded(library_));
-    m.files.Put("C:\\tavrin\\res\\drivedir\\tavmon.dll", "the new monitor");
+    m.files.Put("C:\\tavrin\\res\\drivedir\\tavmon.dll",
+                std::string("MZ") + test::kNewMonitorImage);
   }
   std::string library_;
 };
@@ -187,8 +188,11 @@ TEST_F(ReinstallDependentTest, TheSilentUninstallStopsTheFaxServiceAndFreesTheLi
                              "StartServiceA Spooler", "StartServiceA Fax", "ControlService Fax, 1",
                              "ControlService Spooler, 1", "StartServiceA Spooler",
                              "StartServiceA Fax", "CreateFileA " + library_}));
-  EXPECT_EQ(m.files.Get(library_), "the new monitor");
+  EXPECT_EQ(m.files.Get(library_), std::string("MZ") + test::kNewMonitorImage);
   EXPECT_TRUE(m.spooler.HasPrinter("TAVRIN"));
+  // The new library serves the port the printer stands on.
+  const std::vector<std::string> ports = m.spooler.Ports();
+  EXPECT_NE(std::find(ports.begin(), ports.end(), "TAVRINPORT"), ports.end());
   EXPECT_TRUE(EntryExists());
   EXPECT_EQ(m.services.StateOf("Fax"), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
@@ -202,7 +206,7 @@ TEST_F(ReinstallDependentTest, AFaxServiceThatWillNotStopLeadsToTheRebootMessage
   EXPECT_EQ(m.services.StateOf("Fax"), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(m.services.SpoolerState(), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_TRUE(m.files.IsLoaded(library_));
-  EXPECT_NE(m.files.Get(library_), "the new monitor");
+  EXPECT_NE(m.files.Get(library_), std::string("MZ") + test::kNewMonitorImage);
   std::vector<std::string> log = LogMessages();
   EXPECT_EQ(std::count(log.begin(), log.end(),
                        "Spooler not restarted, dependent service Fax did not stop: 1052"),

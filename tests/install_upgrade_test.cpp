@@ -1,5 +1,7 @@
 // Installing over an earlier installation: every row of the decision on the
 // old monitor library.
+#include <algorithm>
+
 #include "test_support.h"
 
 namespace {
@@ -102,15 +104,19 @@ TEST_F(UpgradeTest, NtLoadedLibraryIsReleasedByTheSilentUninstall) {
     SCOPED_TRACE(platform.name);
     InstalledOn(platform);
     ASSERT_TRUE(m.files.IsLoaded(Library()));
-    m.files.Put("C:\\tavrin\\res\\drivedir\\tavmon.dll", "the new monitor");
+    m.files.Put("C:\\tavrin\\res\\drivedir\\tavmon.dll",
+                std::string("MZ") + test::kNewMonitorImage);
     RunSetup();
     EXPECT_TRUE(m.message_boxes.empty()) << m.message_boxes[0].text;
     // Two restarts of the silent uninstall before anything is copied.
     std::vector<std::string> calls = Calls({"ControlService", "CreateFileA", "AddMonitorA"});
     EXPECT_TRUE(test::InOrder(calls, {"ControlService Spooler, 1", "ControlService Spooler, 1",
                                       "CreateFileA " + Library(), "AddMonitorA"}));
-    EXPECT_EQ(m.files.Get(Library()), "the new monitor");
+    EXPECT_EQ(m.files.Get(Library()), std::string("MZ") + test::kNewMonitorImage);
     EXPECT_TRUE(m.spooler.HasPrinter("TAVRIN"));
+    // The new library serves the port the printer stands on.
+    const std::vector<std::string> ports = m.spooler.Ports();
+    EXPECT_NE(std::find(ports.begin(), ports.end(), "TAVRINPORT"), ports.end());
     EXPECT_TRUE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, test::kUninstallEntry));
   }
 }

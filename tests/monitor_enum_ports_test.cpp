@@ -1,6 +1,7 @@
 // The monitor's EnumPorts answer: PORT_INFO_1 and PORT_INFO_2 records in
 // both character sets, packed into the caller's buffer as the spooler's own
-// providers do (the records first, their texts from the end backwards).
+// providers do (the records first, their texts from the end backwards), and
+// the port list behind it read from the machine's registry.
 //
 // Every size is worked out from sizeof(CharT) and the records' sizes, never
 // written as a number: wchar_t has 4 bytes in this native build and 2 on
@@ -12,8 +13,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "fake_config_registry.h"
 #include "monitor/monitor_instance.h"
+#include "test_support.h"
 
 namespace {
 
@@ -40,7 +41,6 @@ struct Port {
   Text name, description;
 };
 
-// In registry order.
 const Port kPorts[] = {
     {{L"TAVRINPORT", "TAVRINPORT"}, {L"TAVRIN Redirected Port", "TAVRIN Redirected Port"}},
     {{L"PDF2:", "PDF2:"}, {L"TAVRIN Redirected Port", "TAVRIN Redirected Port"}},
@@ -77,6 +77,16 @@ struct Outcome {
   DWORD error, needed, returned;
 };
 
+// Runs `call` (taking needed and returned) with the last error preset.
+template <typename Call>
+Outcome Observe(Call call) {
+  Outcome out{FALSE, kUnset, kUnset, kUnset};
+  SetLastError(kUnset);
+  out.ok = call(&out.needed, &out.returned);
+  out.error = GetLastError();
+  return out;
+}
+
 template <typename V>
 class MonitorEnumPortsTest : public ::testing::Test {
  protected:
@@ -84,28 +94,15 @@ class MonitorEnumPortsTest : public ::testing::Test {
   using Record = typename V::Record;
   static constexpr const CharT* kCharset = nullptr;
 
-  MonitorEnumPortsTest() { Reset(); }
-
-  // A fresh registry with the ports; the second has no "Description", so
-  // its default is reported.
-  void Reset() {
-    registry_ = std::make_unique<test::FakeConfigRegistry>();
-    for (size_t i = 0; i < std::size(kPorts); ++i) {
-      const std::wstring key = std::wstring(L"Ports\\") + kPorts[i].name.wide;
-      registry_->AddKey(key);
-      if (i != 1) registry_->SetString(key, L"Description", kPorts[i].description.wide);
-    }
-  }
-
-  // EnumPorts at the variant's level (or `level`) into `buffer` (or null).
-  Outcome Enum(Buffer* buffer, DWORD size, DWORD level = V::kLevel) {
-    MonitorInstance instance(std::move(registry_));
-    Outcome out{FALSE, kUnset, kUnset, kUnset};
-    SetLastError(kUnset);
-    out.ok = instance.EnumPorts<CharT>(level, buffer ? buffer->data() : nullptr, size,
-                                       &out.needed, &out.returned);
-    out.error = GetLastError();
-    return out;
+  // The ports packed at the variant's level (or `level`) into `buffer` (or
+  // null).
+  Outcome Pack(Buffer* buffer, DWORD size, DWORD level = V::kLevel) {
+    std::vector<PortEntry> ports;
+    for (const Port& port : kPorts) ports.push_back({port.name.wide, port.description.wide});
+    return Observe([&](DWORD* needed, DWORD* returned) {
+      return PackPorts<CharT>(ports, level, buffer ? buffer->data() : nullptr, size, needed,
+                              returned);
+    });
   }
 
   // The texts of port `i` in the order they are packed.
@@ -162,99 +159,79 @@ class MonitorEnumPortsTest : public ::testing::Test {
     EXPECT_TRUE(buffer.Unwritten(records_end - begin, next_end - begin));
     EXPECT_TRUE(buffer.GuardIntact());
   }
-
-  std::unique_ptr<test::FakeConfigRegistry> registry_ =
-      std::make_unique<test::FakeConfigRegistry>();
 };
 TYPED_TEST_SUITE(MonitorEnumPortsTest, Variants);
 
-TYPED_TEST(MonitorEnumPortsTest, SizeQueryReportsTheNeededBytes) {
-  const Outcome out = this->Enum(nullptr, 0);
-  EXPECT_FALSE(out.ok);
-  EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(out.needed, this->Needed());
-  EXPECT_EQ(out.returned, 0u);
-}
-
-TYPED_TEST(MonitorEnumPortsTest, OneByteShortExactAndOneByteLong) {
+TYPED_TEST(MonitorEnumPortsTest, FailuresWriteNothing) {
   const DWORD needed = this->Needed();
   struct Case {
-    DWORD size;
-    bool fits;
+    const char* what;
+    DWORD level, size;
+    bool buffer;
+    DWORD error, needed;
   };
-  for (const Case& c : {Case{needed - 1, false}, Case{needed, true}, Case{needed + 1, true}}) {
-    SCOPED_TRACE(testing::Message() << "size " << c.size << " of " << needed);
-    this->Reset();
+  const Case cases[] = {
+      {"size query", TypeParam::kLevel, 0, false, ERROR_INSUFFICIENT_BUFFER, needed},
+      {"no buffer", TypeParam::kLevel, needed + 64, false, ERROR_INSUFFICIENT_BUFFER, needed},
+      {"one byte short", TypeParam::kLevel, needed - 1, true, ERROR_INSUFFICIENT_BUFFER, needed},
+      {"level 0", 0, needed + 64, true, ERROR_INVALID_LEVEL, 0},
+      {"level 3", 3, needed + 64, true, ERROR_INVALID_LEVEL, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Buffer buffer(c.size);
-    const Outcome out = this->Enum(&buffer, c.size);
-    EXPECT_EQ(out.needed, needed);
-    if (!c.fits) {
-      EXPECT_FALSE(out.ok);
-      EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-      EXPECT_EQ(out.returned, 0u);
-      EXPECT_TRUE(buffer.Untouched());
-      continue;
-    }
+    const Outcome out = this->Pack(c.buffer ? &buffer : nullptr, c.size, c.level);
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.error, c.error);
+    EXPECT_EQ(out.needed, c.needed);
+    EXPECT_EQ(out.returned, 0u);
+    EXPECT_TRUE(buffer.Untouched());
+  }
+}
+
+TYPED_TEST(MonitorEnumPortsTest, ExactFitAndRoomToSpare) {
+  for (DWORD size : {this->Needed(), this->Needed() + 1, this->Needed() + 101}) {
+    SCOPED_TRACE(testing::Message() << "size " << size << " of " << this->Needed());
+    Buffer buffer(size);
+    const Outcome out = this->Pack(&buffer, size);
     EXPECT_TRUE(out.ok);
+    EXPECT_EQ(out.needed, this->Needed());
     EXPECT_EQ(out.returned, std::size(kPorts));
     this->ExpectPacked(buffer);
   }
 }
 
-TYPED_TEST(MonitorEnumPortsTest, LargeBufferKeepsTheGapUnwritten) {
-  const DWORD size = this->Needed() + 101;
-  Buffer buffer(size);
-  const Outcome out = this->Enum(&buffer, size);
+// EnumPorts reads the list afresh for every call: none before the setup
+// writes a port, the port at once after. A list that cannot be read fails
+// the call with nothing written.
+TEST(MonitorEnumPortsRegistryTest, ListReadAfreshAndUnreadableListWritesNothing) {
+  sim::M().Reset(sim::Platform::WinXP());
+  MonitorInstance instance(MakeSystemRegistry(kMonitorKeyW.c_str()));
+  Buffer buffer(sizeof(PORT_INFO_1W) + sizeof(L"TAVRINPORT"));
+  const auto enum_ports = [&](DWORD size) {
+    return Observe([&](DWORD* needed, DWORD* returned) {
+      return instance.EnumPorts<wchar_t>(1, size ? buffer.data() : nullptr, size, needed,
+                                         returned);
+    });
+  };
+  Outcome out = enum_ports(0);
   EXPECT_TRUE(out.ok);
-  EXPECT_EQ(out.needed, this->Needed());
-  EXPECT_EQ(out.returned, std::size(kPorts));
-  this->ExpectPacked(buffer);
-}
-
-TYPED_TEST(MonitorEnumPortsTest, NullBufferNeverFits) {
-  const Outcome out = this->Enum(nullptr, this->Needed() + 64);
-  EXPECT_FALSE(out.ok);
-  EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(out.needed, this->Needed());
+  EXPECT_EQ(out.needed, 0u);
   EXPECT_EQ(out.returned, 0u);
-}
 
-TYPED_TEST(MonitorEnumPortsTest, NoPortsSucceedsWithNothing) {
-  for (DWORD size : {0u, 64u}) {
-    this->registry_ = std::make_unique<test::FakeConfigRegistry>();
-    Buffer buffer(size);
-    const Outcome out = this->Enum(size ? &buffer : nullptr, size);
-    EXPECT_TRUE(out.ok) << size;
-    EXPECT_EQ(out.needed, 0u) << size;
-    EXPECT_EQ(out.returned, 0u) << size;
-    EXPECT_TRUE(buffer.Untouched()) << size;
-  }
-}
+  sim::M().FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED);
+  out = enum_ports(buffer.size());
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(out.needed, 0u);
+  EXPECT_EQ(out.returned, 0u);
+  EXPECT_TRUE(buffer.Untouched());
 
-TYPED_TEST(MonitorEnumPortsTest, FailuresWriteNothing) {
-  struct Case {
-    const char* what;
-    DWORD level;
-    bool ports_unreadable;
-    DWORD error;
-  };
-  const Case cases[] = {
-      {"level 0", 0, false, ERROR_INVALID_LEVEL},
-      {"level 3", 3, false, ERROR_INVALID_LEVEL},
-      {"Ports unreadable", TypeParam::kLevel, true, ERROR_ACCESS_DENIED},
-  };
-  for (const Case& c : cases) {
-    this->Reset();
-    if (c.ports_unreadable) this->registry_->FailKey(L"Ports", ERROR_ACCESS_DENIED);
-    const DWORD size = this->Needed() + 64;
-    Buffer buffer(size);
-    const Outcome out = this->Enum(&buffer, size, c.level);
-    EXPECT_FALSE(out.ok) << c.what;
-    EXPECT_EQ(out.error, c.error) << c.what;
-    EXPECT_EQ(out.needed, 0u) << c.what;
-    EXPECT_EQ(out.returned, 0u) << c.what;
-    EXPECT_TRUE(buffer.Untouched()) << c.what;
-  }
+  sim::M().registry.CreateKey(HKEY_LOCAL_MACHINE, test::kPortKey);
+  out = enum_ports(buffer.size());
+  ASSERT_TRUE(out.ok);
+  EXPECT_EQ(out.returned, 1u);
+  EXPECT_EQ(std::wstring(reinterpret_cast<PORT_INFO_1W*>(buffer.data())->pName), L"TAVRINPORT");
 }
 
 }  // namespace

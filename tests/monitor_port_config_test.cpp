@@ -1,8 +1,13 @@
-// The port monitor's reading of its port list and port records: against a
-// stand-in registry for its decisions, and against the simulated machine's
-// registry for the record exactly as the setup program writes it.
-#include "fake_config_registry.h"
-#include "contract/port_record.h"
+// The port monitor's reading of its port list and port records from the
+// simulated machine's registry: through advapi32's ANSI functions, as the
+// older entry points read it, and through the spooler's own functions
+// where InitializePrintMonitor2 was handed them.
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "monitor/monitor_names.h"
 #include "monitor/port_config.h"
 #include "monitor/port_list.h"
@@ -10,42 +15,23 @@
 
 namespace {
 
-constexpr wchar_t kPorts[] = L"Ports";
-constexpr wchar_t kPortKey[] = L"Ports\\TAVRINPORT";
+constexpr char kPorts[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor\\Ports";
 constexpr wchar_t kDefaultDescription[] = L"TAVRIN Redirected Port";
 
-// The record's name of a value, as the registry functions take it.
-std::wstring Name(PortValueIndex index) {
-  const std::string name = kPortRecord[index].name;
-  return std::wstring(name.begin(), name.end());
-}
-
-// Every value of the record with a text or number that is not its default.
-void WriteFullRecord(test::FakeConfigRegistry& registry, const std::wstring& key) {
-  registry.SetString(key, Name(PORT_COMMAND), L"D:\\gs\\gswin32c.exe");
-  registry.SetString(key, Name(PORT_ARGUMENTS), L"-q \"%1\"");
-  registry.SetDword(key, Name(PORT_DELAY), 1500);
-  registry.SetDword(key, Name(PORT_OUTPUT), 0);
-  registry.SetDword(key, Name(PORT_PRINT_ERROR), 1);
-  registry.SetDword(key, Name(PORT_RUN_USER), 1);
-  registry.SetDword(key, Name(PORT_SHOW_WINDOW), 0);
-  registry.SetDword(key, Name(PORT_LOG_FILE_USE), 1);
-  registry.SetString(key, Name(PORT_LOG_FILE_NAME), L"D:\\logs\\tavrin.log");
-  registry.SetDword(key, Name(PORT_LOG_FILE_DEBUG), 1);
-}
-
-// Expects every member of `config` to be the record's default.
+// Expects what the monitor assumes when the record holds nothing.
 void ExpectDefaults(const PortConfig& config) {
-  EXPECT_EQ(config.command, kPortRecord[PORT_COMMAND].default_text);
-  EXPECT_EQ(config.arguments, kPortRecord[PORT_ARGUMENTS].default_text);
-  EXPECT_EQ(config.delay_ms, kPortRecord[PORT_DELAY].default_number);
-  EXPECT_EQ(config.output, kPortRecord[PORT_OUTPUT].default_number);
-  EXPECT_EQ(config.print_error, kPortRecord[PORT_PRINT_ERROR].default_number != 0);
-  EXPECT_EQ(config.run_user, kPortRecord[PORT_RUN_USER].default_number != 0);
-  EXPECT_EQ(config.show_window, kPortRecord[PORT_SHOW_WINDOW].default_number);
-  EXPECT_EQ(config.log_use, kPortRecord[PORT_LOG_FILE_USE].default_number != 0);
-  EXPECT_EQ(config.log_name, kPortRecord[PORT_LOG_FILE_NAME].default_text);
-  EXPECT_EQ(config.log_debug, kPortRecord[PORT_LOG_FILE_DEBUG].default_number != 0);
+  EXPECT_EQ(config.command, "");
+  EXPECT_EQ(config.arguments, "");
+  EXPECT_EQ(config.delay_ms, 300u);
+  EXPECT_EQ(config.output, 1u);
+  EXPECT_FALSE(config.print_error);
+  EXPECT_FALSE(config.run_user);
+  EXPECT_EQ(config.show_window, 2u);
+  EXPECT_FALSE(config.log_use);
+  EXPECT_EQ(config.log_name, "");
+  EXPECT_FALSE(config.log_debug);
+  EXPECT_EQ(config.timeout_s, 0u);
 }
 
 // A configuration with no member at its default, to see that a read
@@ -54,63 +40,129 @@ PortConfig Stale() {
   PortConfig config;
   config.command = "stale.exe";
   config.arguments = "stale";
-  config.delay_ms = 7;
-  config.output = 9;
+  config.delay_ms = config.output = config.show_window = config.timeout_s = 9;
   config.print_error = config.run_user = config.log_use = config.log_debug = true;
-  config.show_window = 9;
   config.log_name = "stale.log";
   return config;
 }
 
-TEST(MonitorPortConfigTest, DefaultsAreTheRecordsDefaults) {
-  // The numbers the monitor works with when the setup wrote nothing.
-  const PortConfig config;
-  ExpectDefaults(config);
-  EXPECT_EQ(config.delay_ms, 300u);
-  EXPECT_EQ(config.output, 1u);
-  EXPECT_EQ(config.show_window, 2u);
+// The spooler's registry functions, stubbed. As Wine's spooler hands them
+// over, every call answers ERROR_CALL_NOT_IMPLEMENTED; otherwise keys open,
+// "Command" reads L"spooler.exe" and every other value is refused.
+bool spooler_stubbed = false;
+int spooler_calls = 0;
+
+LONG SpoolerAnswer() {
+  ++spooler_calls;
+  return spooler_stubbed ? ERROR_CALL_NOT_IMPLEMENTED : ERROR_ACCESS_DENIED;
+}
+LONG WINAPI SpoolerOpenKey(HANDLE root, LPCWSTR, REGSAM, PHANDLE key, HANDLE) {
+  if (spooler_stubbed) return SpoolerAnswer();
+  *key = root;
+  return ERROR_SUCCESS;
+}
+LONG WINAPI SpoolerCloseKey(HANDLE, HANDLE) { return ERROR_SUCCESS; }
+LONG WINAPI SpoolerQueryValue(HANDLE, LPCWSTR name, PDWORD type, PBYTE data, PDWORD bytes,
+                              HANDLE) {
+  static const wchar_t kCommand[] = L"spooler.exe";
+  if (spooler_stubbed || std::wstring(name) != L"Command") return SpoolerAnswer();
+  *type = REG_SZ;
+  if (data && *bytes < sizeof(kCommand)) return ERROR_MORE_DATA;
+  if (data) std::memcpy(data, kCommand, sizeof(kCommand));
+  *bytes = sizeof(kCommand);
+  return ERROR_SUCCESS;
 }
 
-TEST(MonitorPortConfigTest, MissingRecordOrValuesGiveDefaults) {
-  struct Case {
-    const char* what;
-    void (*setup)(test::FakeConfigRegistry&);
-  };
-  const Case cases[] = {
-      {"no Ports key", [](test::FakeConfigRegistry&) {}},
-      {"no key for the port", [](test::FakeConfigRegistry& r) { r.AddKey(kPorts); }},
-      {"empty key", [](test::FakeConfigRegistry& r) { r.AddKey(kPortKey); }},
+// The registry InitializePrintMonitor2 sets up from the stubbed functions.
+std::unique_ptr<ConfigRegistry> ThroughSpooler() {
+  static MONITORREG functions = {sizeof(MONITORREG), nullptr, SpoolerOpenKey, SpoolerCloseKey,
+                                 nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 SpoolerQueryValue};
+  return MakePreferredRegistry(MakeSpoolerRegistry(reinterpret_cast<HANDLE>(0x100), &functions,
+                                                   reinterpret_cast<HANDLE>(0x200)),
+                               MakeSystemRegistry(kMonitorKeyW.c_str()));
+}
+
+class MonitorPortConfigTest : public test::MachineTest {
+ protected:
+  void SetUp() override { Boot(sim::Platform::WinXP()); }
+  // Every key the monitor opened is closed again.
+  void TearDown() override { EXPECT_EQ(m.registry.OpenHandles(), 0); }
+
+  // Writes a value of TAVRINPORT's record (or of the key `key`).
+  void Text(const char* name, const std::string& text, const std::string& key = test::kPortKey) {
+    m.registry.SetString(HKEY_LOCAL_MACHINE, key, name, text);
+  }
+  void Number(const char* name, DWORD number, const std::string& key = test::kPortKey) {
+    m.registry.SetDword(HKEY_LOCAL_MACHINE, key, name, number);
+  }
+  void Typed(const char* name, DWORD type, const std::vector<BYTE>& data) {
+    m.registry.SetValue(HKEY_LOCAL_MACHINE, test::kPortKey, name, type, data);
+  }
+
+  // Every value of the record with a text or number that is not its default;
+  // "Arguments" as REG_EXPAND_SZ, which reads as a text too.
+  void WriteFullRecord(const std::string& key = test::kPortKey) {
+    Text("Command", "D:\\gs\\gswin32c.exe", key);
+    m.registry.SetValue(HKEY_LOCAL_MACHINE, key, "Arguments", REG_EXPAND_SZ,
+                        test::Bytes("-q \"%1\"", true));
+    Number("Delay", 1500, key);
+    Number("Output", 0, key);
+    Number("PrintError", 1, key);
+    Number("RunUser", 1, key);
+    Number("ShowWindow", 0, key);
+    Number("LogFileUse", 1, key);
+    Text("LogFileName", "D:\\logs\\tavrin.log", key);
+    Number("LogFileDebug", 1, key);
+    Number("Timeout", 45, key);
+  }
+
+  // The monitor's key through advapi32, as the older entry points read it.
+  std::unique_ptr<ConfigRegistry> advapi32 = MakeSystemRegistry(kMonitorKeyW.c_str());
+};
+using MonitorPortListTest = MonitorPortConfigTest;
+using MonitorSpoolerRegistryTest = MonitorPortConfigTest;
+using MonitorReadsSetupRecordTest = MonitorPortConfigTest;
+
+TEST_F(MonitorPortConfigTest, MissingRecordOrValuesGiveDefaults) {
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"no Ports key", [] {}},
+      {"no key for the port", [this] { m.registry.CreateKey(HKEY_LOCAL_MACHINE, kPorts); }},
+      {"empty key", [this] { m.registry.CreateKey(HKEY_LOCAL_MACHINE, test::kPortKey); }},
       {"another port's record",
-       [](test::FakeConfigRegistry& r) { WriteFullRecord(r, L"Ports\\OTHER"); }},
+       [this] { WriteFullRecord(std::string(kPorts) + "\\TAVRINPORT2"); }},
+      {"empty texts, one without its NUL",
+       [this] {
+         Text("Command", "");
+         Typed("Arguments", REG_SZ, {});
+         Text("LogFileName", "");
+       }},
       {"values of the other type",
-       [](test::FakeConfigRegistry& r) {
-         r.SetDword(kPortKey, Name(PORT_COMMAND), 1);
-         r.SetDword(kPortKey, Name(PORT_ARGUMENTS), 1);
-         r.SetDword(kPortKey, Name(PORT_LOG_FILE_NAME), 1);
-         r.SetString(kPortKey, Name(PORT_DELAY), L"1000");
-         r.SetString(kPortKey, Name(PORT_OUTPUT), L"0");
-         r.SetString(kPortKey, Name(PORT_PRINT_ERROR), L"1");
-         r.SetString(kPortKey, Name(PORT_RUN_USER), L"1");
-         r.SetString(kPortKey, Name(PORT_SHOW_WINDOW), L"0");
-         r.SetString(kPortKey, Name(PORT_LOG_FILE_USE), L"1");
-         r.SetString(kPortKey, Name(PORT_LOG_FILE_DEBUG), L"1");
+       [this] {
+         Number("Command", 1);
+         Typed("Arguments", REG_BINARY, test::Bytes("-q", true));
+         Number("LogFileName", 1);
+         Text("Delay", "1000");
+         Typed("Output", REG_BINARY, {0, 0, 0, 0});  // a DWORD's size, not its type
+         Typed("ShowWindow", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0});
+         for (const char* name : {"PrintError", "RunUser", "LogFileUse", "LogFileDebug", "Timeout"})
+           Text(name, "1");
        }},
   };
-  for (const Case& c : cases) {
-    test::FakeConfigRegistry registry;
-    c.setup(registry);
+  for (const auto& [what, setup] : cases) {
+    SCOPED_TRACE(what);
+    Boot(sim::Platform::WinXP());
+    setup();
     PortConfig config = Stale();
-    EXPECT_EQ(ReadPortConfig(registry, L"TAVRINPORT", &config), ERROR_SUCCESS) << c.what;
-    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ReadPortConfig(*advapi32, L"TAVRINPORT", &config), ERROR_SUCCESS);
     ExpectDefaults(config);
   }
 }
 
-TEST(MonitorPortConfigTest, EveryValueIsRead) {
-  test::FakeConfigRegistry registry;
-  WriteFullRecord(registry, kPortKey);
+TEST_F(MonitorPortConfigTest, EveryValueIsRead) {
+  WriteFullRecord();
   PortConfig config;
-  ASSERT_EQ(ReadPortConfig(registry, L"TAVRINPORT", &config), ERROR_SUCCESS);
+  ASSERT_EQ(ReadPortConfig(*advapi32, L"TAVRINPORT", &config), ERROR_SUCCESS);
   EXPECT_EQ(config.command, "D:\\gs\\gswin32c.exe");
   EXPECT_EQ(config.arguments, "-q \"%1\"");
   EXPECT_EQ(config.delay_ms, 1500u);
@@ -121,20 +173,10 @@ TEST(MonitorPortConfigTest, EveryValueIsRead) {
   EXPECT_TRUE(config.log_use);
   EXPECT_EQ(config.log_name, "D:\\logs\\tavrin.log");
   EXPECT_TRUE(config.log_debug);
+  EXPECT_EQ(config.timeout_s, 45u);
 }
 
-TEST(MonitorPortConfigTest, EmptyTextsAreKeptNotDefaulted) {
-  // An empty "Command" is what the setup stored; the job reports it.
-  test::FakeConfigRegistry registry;
-  registry.SetString(kPortKey, Name(PORT_COMMAND), L"");
-  registry.SetString(kPortKey, Name(PORT_ARGUMENTS), L"");
-  PortConfig config = Stale();
-  ASSERT_EQ(ReadPortConfig(registry, L"TAVRINPORT", &config), ERROR_SUCCESS);
-  EXPECT_EQ(config.command, "");
-  EXPECT_EQ(config.arguments, "");
-}
-
-TEST(MonitorPortConfigTest, DelayIsCutAndSwitchesAreAnyNonZero) {
+TEST_F(MonitorPortConfigTest, DelayIsCutAndSwitchesAreAnyNonZero) {
   struct Case {
     DWORD stored;
     DWORD delay;
@@ -151,13 +193,10 @@ TEST(MonitorPortConfigTest, DelayIsCutAndSwitchesAreAnyNonZero) {
       {0xFFFFFFFFu, kMaxDelayMs, true},
   };
   for (const Case& c : cases) {
-    test::FakeConfigRegistry registry;
-    registry.SetDword(kPortKey, Name(PORT_DELAY), c.stored);
-    for (PortValueIndex index : {PORT_PRINT_ERROR, PORT_RUN_USER, PORT_LOG_FILE_USE,
-                                 PORT_LOG_FILE_DEBUG})
-      registry.SetDword(kPortKey, Name(index), c.stored);
+    for (const char* name : {"Delay", "PrintError", "RunUser", "LogFileUse", "LogFileDebug"})
+      Number(name, c.stored);
     PortConfig config;
-    ASSERT_EQ(ReadPortConfig(registry, L"TAVRINPORT", &config), ERROR_SUCCESS);
+    ASSERT_EQ(ReadPortConfig(*advapi32, L"TAVRINPORT", &config), ERROR_SUCCESS);
     EXPECT_EQ(config.delay_ms, c.delay) << c.stored;
     EXPECT_EQ(config.print_error, c.on) << c.stored;
     EXPECT_EQ(config.run_user, c.on) << c.stored;
@@ -166,46 +205,30 @@ TEST(MonitorPortConfigTest, DelayIsCutAndSwitchesAreAnyNonZero) {
   }
 }
 
-TEST(MonitorPortConfigTest, UnreadableRecordFailsWithDefaults) {
+TEST_F(MonitorPortConfigTest, UnreadableRecordFailsWithDefaults) {
+  WriteFullRecord();
   for (LONG error : {static_cast<LONG>(ERROR_ACCESS_DENIED), static_cast<LONG>(ERROR_BADKEY)}) {
-    test::FakeConfigRegistry registry;
-    WriteFullRecord(registry, kPortKey);
-    registry.FailKey(kPortKey, error);
+    m.FailCall("RegOpenKeyExA", error);
     PortConfig config = Stale();
-    EXPECT_EQ(ReadPortConfig(registry, L"TAVRINPORT", &config), error);
+    EXPECT_EQ(ReadPortConfig(*advapi32, L"TAVRINPORT", &config), error);
     ExpectDefaults(config);
   }
 }
 
-TEST(MonitorPortConfigTest, UnreadableValueAfterCommandKeepsItsDefault) {
-  test::FakeConfigRegistry registry;
-  WriteFullRecord(registry, kPortKey);
-  registry.FailValue(kPortKey, Name(PORT_DELAY), ERROR_ACCESS_DENIED);
-  registry.FailValue(kPortKey, Name(PORT_LOG_FILE_NAME), ERROR_MORE_DATA);
-  PortConfig config;
-  EXPECT_EQ(ReadPortConfig(registry, L"TAVRINPORT", &config), ERROR_SUCCESS);
-  EXPECT_EQ(config.command, "D:\\gs\\gswin32c.exe");
-  EXPECT_EQ(config.delay_ms, 300u);
-  EXPECT_EQ(config.log_name, "");
-  EXPECT_TRUE(config.log_debug);
-}
-
-TEST(MonitorPortListTest, PortsInRegistryOrderWithTheirDescriptions) {
-  test::FakeConfigRegistry registry;
-  registry.SetString(L"Ports\\ZETA", L"Description", L"Last but first");
-  registry.AddKey(L"Ports\\ALPHA");  // no description
-  registry.SetString(L"Ports\\EMPTY", L"Description", L"");
-  registry.SetDword(L"Ports\\NUMBER", L"Description", 5);
-  registry.SetString(L"Ports\\LOCKED", L"Description", L"Unreadable");
-  registry.FailKey(L"Ports\\LOCKED", ERROR_ACCESS_DENIED);
+TEST_F(MonitorPortListTest, PortsInRegistryOrderWithTheirDescriptions) {
+  // Created out of order; the registry lists them sorted.
+  Text("Description", "Zeta's own", std::string(kPorts) + "\\ZETA");
+  Number("Description", 5, std::string(kPorts) + "\\NUMBER");
+  Text("Description", "", std::string(kPorts) + "\\EMPTY");
+  m.registry.CreateKey(HKEY_LOCAL_MACHINE, std::string(kPorts) + "\\BARE");
+  Text("Description", "Refused", std::string(kPorts) + "\\ALPHA");
+  m.FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);  // the first value read: ALPHA's
   std::vector<PortEntry> ports{{L"stale", L"stale"}};
-  ASSERT_EQ(ReadPorts(registry, &ports), ERROR_SUCCESS);
+  ASSERT_EQ(ReadPorts(*advapi32, &ports), ERROR_SUCCESS);
   const std::vector<std::pair<std::wstring, std::wstring>> expected = {
-      {L"ZETA", L"Last but first"},
-      {L"ALPHA", kDefaultDescription},
-      {L"EMPTY", kDefaultDescription},
-      {L"NUMBER", kDefaultDescription},
-      {L"LOCKED", kDefaultDescription},
+      {L"ALPHA", kDefaultDescription}, {L"BARE", kDefaultDescription},
+      {L"EMPTY", kDefaultDescription}, {L"NUMBER", kDefaultDescription},
+      {L"ZETA", L"Zeta's own"},
   };
   ASSERT_EQ(ports.size(), expected.size());
   for (size_t i = 0; i < ports.size(); ++i) {
@@ -214,29 +237,30 @@ TEST(MonitorPortListTest, PortsInRegistryOrderWithTheirDescriptions) {
   }
 }
 
-TEST(MonitorPortListTest, NoPortsKeyIsNoPortsButOtherErrorsFail) {
-  test::FakeConfigRegistry none;
+TEST_F(MonitorPortListTest, NoPortsKeyIsNoPortsButOtherErrorsFail) {
   std::vector<PortEntry> ports{{L"stale", L"stale"}};
-  EXPECT_EQ(ReadPorts(none, &ports), ERROR_SUCCESS);
-  EXPECT_TRUE(ports.empty());
-
-  test::FakeConfigRegistry locked;
-  locked.AddKey(kPortKey);
-  locked.FailKey(kPorts, ERROR_ACCESS_DENIED);
-  ports = {{L"stale", L"stale"}};
-  EXPECT_EQ(ReadPorts(locked, &ports), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadPorts(*advapi32, &ports), ERROR_SUCCESS);
   EXPECT_TRUE(ports.empty());
   std::wstring canonical = L"unchanged";
-  EXPECT_EQ(FindPort(locked, L"TAVRINPORT", &canonical), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(FindPort(none, L"TAVRINPORT", &canonical), ERROR_UNKNOWN_PORT);
+  EXPECT_EQ(FindPort(*advapi32, L"TAVRINPORT", &canonical), ERROR_UNKNOWN_PORT);
+
+  // A "Ports" key that will not open, and one whose listing fails.
+  m.registry.CreateKey(HKEY_LOCAL_MACHINE, test::kPortKey);
+  for (const char* function : {"RegOpenKeyExA", "RegEnumKeyExA"}) {
+    SCOPED_TRACE(function);
+    m.FailCall(function, ERROR_ACCESS_DENIED);
+    ports = {{L"stale", L"stale"}};
+    EXPECT_EQ(ReadPorts(*advapi32, &ports), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(ports.empty());
+    m.FailCall(function, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(FindPort(*advapi32, L"TAVRINPORT", &canonical), ERROR_ACCESS_DENIED);
+  }
   EXPECT_EQ(canonical, L"unchanged");
 }
 
-TEST(MonitorPortListTest, FindPortIgnoresAsciiCaseAndGivesTheRegistrySpelling) {
-  test::FakeConfigRegistry registry;
-  registry.AddKey(L"Ports\\TAVRINPORT");
-  registry.AddKey(L"Ports\\Pdf2:");
-  registry.AddKey(L"Ports\\\u00c4RGER");
+TEST_F(MonitorPortListTest, FindPortIgnoresAsciiCaseAndGivesTheRegistrySpelling) {
+  for (const char* port : {"TAVRINPORT", "Pdf2:", "\xc4RGER"})  // "ÄRGER" in the code page
+    m.registry.CreateKey(HKEY_LOCAL_MACHINE, std::string(kPorts) + "\\" + port);
   struct Case {
     const wchar_t* asked;
     LONG result;
@@ -260,65 +284,57 @@ TEST(MonitorPortListTest, FindPortIgnoresAsciiCaseAndGivesTheRegistrySpelling) {
   for (const Case& c : cases) {
     std::wstring canonical = L"unchanged";
     const std::wstring asked = c.asked ? c.asked : L"(null)";
-    EXPECT_EQ(FindPort(registry, c.asked, &canonical), c.result) << asked.size();
+    EXPECT_EQ(FindPort(*advapi32, c.asked, &canonical), c.result) << asked.size();
     EXPECT_EQ(canonical, c.canonical ? c.canonical : L"unchanged") << asked.size();
   }
 }
 
-// The record the setup program writes, read back through the monitor's own
-// registry access (advapi32's ANSI functions) on the simulated machine.
-class MonitorReadsSetupRecordTest : public test::MachineTest {
- protected:
-  std::unique_ptr<ConfigRegistry> MonitorKey() { return MakeSystemRegistry(kMonitorKeyW.c_str()); }
-  static constexpr char kPortPath[] =
-      "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\TAVRIN Monitor\\Ports\\TAVRINPORT";
-};
+// The spooler's functions come first: a value they refuse after "Command"
+// keeps its default while the rest is still read, and a refusal is no
+// reason to read the machine's record instead. Wine's spooler hands over
+// stubs: the first read finds that out, and every read from then on goes
+// through advapi32.
+TEST_F(MonitorSpoolerRegistryTest, RefusalsStandButStubsGiveWayToAdvapi32) {
+  WriteFullRecord();
+  spooler_stubbed = false;
+  PortConfig config = Stale();
+  ASSERT_EQ(ReadPortConfig(*ThroughSpooler(), L"TAVRINPORT", &config), ERROR_SUCCESS);
+  EXPECT_EQ(config.command, "spooler.exe");
+  config.command = "";
+  ExpectDefaults(config);
 
+  spooler_stubbed = true;
+  spooler_calls = 0;
+  std::unique_ptr<ConfigRegistry> registry = ThroughSpooler();
+  ASSERT_EQ(ReadPortConfig(*registry, L"TAVRINPORT", &config), ERROR_SUCCESS);
+  EXPECT_EQ(config.delay_ms, 1500u);
+  std::vector<PortEntry> ports;
+  ASSERT_EQ(ReadPorts(*registry, &ports), ERROR_SUCCESS);
+  EXPECT_EQ(ports.size(), 1u);
+  EXPECT_EQ(spooler_calls, 1);
+}
+
+// The record the setup program writes, read back by the monitor.
 TEST_F(MonitorReadsSetupRecordTest, RecordAsInstalled) {
   for (const sim::Platform& platform : {sim::Platform::Win98(), sim::Platform::WinXP()}) {
+    SCOPED_TRACE(platform.name);
     Boot(platform);
     StageProduct();
     ASSERT_EQ(RunSetup(), 0);
-    std::unique_ptr<ConfigRegistry> registry = MonitorKey();
     std::vector<PortEntry> ports;
-    ASSERT_EQ(ReadPorts(*registry, &ports), ERROR_SUCCESS);
+    ASSERT_EQ(ReadPorts(*advapi32, &ports), ERROR_SUCCESS);
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].name, L"TAVRINPORT");
     EXPECT_EQ(ports[0].description, kDefaultDescription);
-    std::wstring canonical;
-    EXPECT_EQ(FindPort(*registry, L"tavrinport", &canonical), ERROR_SUCCESS);
-    EXPECT_EQ(canonical, L"TAVRINPORT");
 
     PortConfig config = Stale();
-    ASSERT_EQ(ReadPortConfig(*registry, L"TAVRINPORT", &config), ERROR_SUCCESS);
+    ASSERT_EQ(ReadPortConfig(*advapi32, L"TAVRINPORT", &config), ERROR_SUCCESS);
     EXPECT_EQ(config.command, "C:\\tavrin\\res\\convert\\gswin32c.exe");
     EXPECT_EQ(config.arguments,
               "@C:\\tavrin\\res\\pdfwrite.rsp -sOutputFile=\"%1\" -c save pop -f -");
-    ExpectDefaults([&] {
-      PortConfig rest = config;
-      rest.command = kPortRecord[PORT_COMMAND].default_text;
-      rest.arguments = kPortRecord[PORT_ARGUMENTS].default_text;
-      return rest;
-    }());
+    config.command = config.arguments = "";
+    ExpectDefaults(config);
   }
-}
-
-TEST_F(MonitorReadsSetupRecordTest, ValuesOfTheWrongTypeKeepTheirDefaults) {
-  Boot(sim::Platform::WinXP());
-  StageProduct();
-  ASSERT_EQ(RunSetup(), 0);
-  m.registry.SetString(HKEY_LOCAL_MACHINE, kPortPath, "Delay", "1000");
-  m.registry.SetValue(HKEY_LOCAL_MACHINE, kPortPath, "ShowWindow", REG_BINARY,
-                      {1, 0, 0, 0, 0, 0, 0, 0});
-  m.registry.SetValue(HKEY_LOCAL_MACHINE, kPortPath, "Output", REG_BINARY, {0, 0, 0, 0});
-  m.registry.SetDword(HKEY_LOCAL_MACHINE, kPortPath, "Command", 1);
-  PortConfig config;
-  ASSERT_EQ(ReadPortConfig(*MonitorKey(), L"TAVRINPORT", &config), ERROR_SUCCESS);
-  EXPECT_EQ(config.delay_ms, 300u);
-  EXPECT_EQ(config.show_window, 2u);
-  EXPECT_EQ(config.output, 1u);
-  EXPECT_EQ(config.command, "");
-  EXPECT_EQ(m.registry.OpenHandles(), 0);
 }
 
 TEST_F(MonitorReadsSetupRecordTest, InstallRootFromTheProductKey) {

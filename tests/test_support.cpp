@@ -1,12 +1,46 @@
 // Shared set-up for the tests that run the program on the simulated machine.
 #include "test_support.h"
 
+#include <cctype>
+#include <map>
+
 #include "framework/afxwin.h"
+
+// The monitor's entry points, linked into the test program. The 9x entry
+// fills the spooler's ANSI table, whose type is the monitor's own.
+extern "C" {
+LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE monitor);
+LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR registry_root);
+BOOL WINAPI InitializeMonitorEx9x(LPSTR registry_root, void* monitor);
+}
 
 namespace test {
 
+namespace {
+
+template <typename Function>
+FARPROC Export(Function function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+}  // namespace
+
+void RegisterMonitorImages(sim::Machine& m) {
+  const std::map<std::string, FARPROC> nt = {
+      {"InitializePrintMonitor2", Export(InitializePrintMonitor2)},
+      {"InitializePrintMonitor", Export(InitializePrintMonitor)}};
+  std::map<std::string, FARPROC> nine_x = nt;
+  nine_x["InitializeMonitorEx"] = Export(InitializeMonitorEx9x);
+  const WORD own = m.platform().architecture;
+  m.AddLibraryImage(sim::LibraryImage{"tavmon", own, nt});
+  m.AddLibraryImage(sim::LibraryImage{" monitor", own, nine_x});
+  m.AddLibraryImage(sim::LibraryImage{kNewMonitorImage, own, nt});
+  m.AddLibraryImage(sim::LibraryImage{"tavmon95", PROCESSOR_ARCHITECTURE_INTEL, nine_x});
+}
+
 void MachineTest::Boot(const sim::Platform& platform) {
   m.Reset(platform);
+  RegisterMonitorImages(m);
   m.files.MakeDirectory("C:\\tavrin\\res\\drivedir");
   // Tests that call a routine directly see the names the framework's
   // start-up would have set.
@@ -75,6 +109,8 @@ const char* const kApple9xFiles[] = {"Pscript.drv", "Pscript.hlp",  "msprint.cat
 }  // namespace
 
 std::string MachineTest::ContentOf(const std::string& name) {
+  if (name == "tavmon.dll") return "MZtavmon";
+  if (name == "tavmon95.dll") return "MZtavmon95";
   // Binary content with NULs and high bytes, of a length of its own.
   std::string bytes = "[" + name + "]";
   bytes.push_back('\0');
@@ -125,6 +161,13 @@ std::vector<BYTE> Bytes(const std::string& text, bool with_nul) {
   std::vector<BYTE> out(text.begin(), text.end());
   if (with_nul) out.push_back(0);
   return out;
+}
+
+std::string PlatformTestName(const ::testing::TestParamInfo<sim::Platform>& info) {
+  std::string name;
+  for (char c : info.param.name)
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+  return name;
 }
 
 }  // namespace test

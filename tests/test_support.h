@@ -34,13 +34,26 @@ inline constexpr char kRebootRightsMessage[] =
     "In order to upgrade tavrin you must reboot and re-run setup. Note: Administrative privileges "
     "may also be necessary.";
 
+// Registers the port monitor's two libraries with the machine, as Boot does:
+// image "tavmon" (tavmon.dll, 64-bit on x64 platforms) with the NT-style
+// entry points, and "tavmon95" (tavmon95.dll, 32-bit) with the 9x entry
+// point as well. A file holding "MZtavmon" is then the monitor library.
+// The bytes " monitor" (a file holding "MZ monitor") stand for the NT-style
+// library too.
+// "tavmon 2.0" (a file holding "MZtavmon 2.0") is a newer NT-style library
+// of the same monitor, for the upgrade tests.
+inline constexpr char kNewMonitorImage[] = "tavmon 2.0";
+void RegisterMonitorImages(sim::Machine& m);
+
 // A fixture that boots a machine for every test and runs the program on it.
 class MachineTest : public ::testing::Test {
  protected:
   sim::Machine& m = sim::M();
 
   // Boots the platform with the product unpacked under c:\ (the default
-  // install root): the log folder exists, the product key is not written.
+  // install root): the log folder exists, the product key is not written,
+  // the monitor's libraries are known to the machine
+  // (RegisterMonitorImages).
   void Boot(const sim::Platform& platform);
 
   // Writes HKLM\Software\Tavrin "Path".
@@ -64,7 +77,9 @@ class MachineTest : public ::testing::Test {
   // reads, under the setup folder of C:\tavrin\setup.exe and the install
   // root c:\ (both the same folder), each with content of its own.
   void StageProduct();
-  // The content StageProduct gave a file (by its name alone).
+  // The content StageProduct gave a file (by its name alone): the monitor
+  // libraries tavmon.dll and tavmon95.dll hold their images ("MZtavmon",
+  // "MZtavmon95"), every other file bytes of its own.
   static std::string ContentOf(const std::string& name);
   // Windows 9x: the system's PostScript driver (Apple LaserWriter II NT)
   // with its files in the printer-driver folder.
@@ -78,7 +93,16 @@ class MachineTest : public ::testing::Test {
 ::testing::AssertionResult InOrder(const std::vector<std::string>& sequence,
                                    const std::vector<std::string>& expected);
 
+// The name of a parameterised test's platform, as a test name takes it:
+// "Windows XP SP1" gives "WindowsXPSP1".
+std::string PlatformTestName(const ::testing::TestParamInfo<sim::Platform>& info);
+
 // Bytes of a text, optionally with its terminating NUL.
 std::vector<BYTE> Bytes(const std::string& text, bool with_nul = false);
 
 }  // namespace test
+
+namespace sim {
+// How GoogleTest prints a platform parameter: by its name.
+inline void PrintTo(const Platform& platform, std::ostream* out) { *out << platform.name; }
+}  // namespace sim

@@ -247,6 +247,53 @@ TEST_F(UninstallTest, Windows9xSilentKeepsTheEntryAndSetsTheMarker) {
   EXPECT_EQ(Marker(), "1");
 }
 
+// With the fax service running, each restart's size query for the list of
+// dependents fails with 234; a clean uninstall logs nothing all the same.
+TEST_F(UninstallTest, NtWithARunningDependentServiceLogsNothing) {
+  Boot(sim::Platform::WinXP());
+  InstallProduct();
+  m.services.AddDependent("Fax");
+  SetLastError(0);
+  RunUninstall(1);
+  EXPECT_EQ(Calls({"EnumDependentServicesA Spooler, 1 -> 234"}).size(), 2u);
+  EXPECT_EQ(LogMessages(), std::vector<std::string>{});
+  EXPECT_EQ(m.services.StateOf("Fax"), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+// Where kernel32 lacks the WOW64 probes (Windows 95 to 2000, XP before
+// SP2) their look-ups fail with 127: `setup uninstall` must log just what
+// the uninstall routine logs when called by itself.
+class UninstallWithoutProbesTest : public UninstallTest,
+                                   public ::testing::WithParamInterface<sim::Platform> {};
+
+TEST_P(UninstallWithoutProbesTest, TheCommandLogsOnlyWhatTheUninstallLeaves) {
+  SCOPED_TRACE(GetParam().name);
+  Boot(GetParam());
+  InstallProduct();
+  SetLastError(0);
+  RunUninstall(0);
+  const std::vector<std::string> direct = LogMessages();
+
+  Boot(GetParam());
+  InstallProduct();
+  SetLastError(0);
+  m.answers.push_back(IDYES);
+  RunSetup("uninstall");
+  EXPECT_EQ(LogMessages(), direct);
+  for (const std::string& line : LogMessages())
+    EXPECT_FALSE(line.size() >= 5 && line.compare(line.size() - 5, 5, ": 127") == 0) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Platforms, UninstallWithoutProbesTest,
+                         ::testing::Values(sim::Platform::Win95(), sim::Platform::Win98(),
+                                           sim::Platform::NT4(), sim::Platform::Win2000(), [] {
+                                             sim::Platform xp = sim::Platform::WinXP();
+                                             xp.name = "Windows XP SP1";
+                                             xp.exports_wow64_probes = false;
+                                             return xp;
+                                           }()),
+                         test::PlatformTestName);
+
 TEST_F(UninstallTest, BothFlagsFalseIsHandledAsNt) {
   Boot(sim::Platform::FromVersion(0x80000003));
   RunUninstall(0);

@@ -1,6 +1,7 @@
-// The one door to the operating system. The Windows build takes the Platform
-// SDK's own declarations; the native build takes the simulated machine's,
-// which carry the same names, types and values.
+// The one door to the operating system, for the setup program and the port
+// monitor alike. The Windows build takes the Platform SDK's own
+// declarations; the native build takes the simulated machine's, which carry
+// the same names, types and values.
 #pragma once
 
 #ifdef _WIN32
@@ -9,6 +10,7 @@
 #endif
 #include <windows.h>
 #include <winspool.h>
+#include <winsplp.h>
 #include <shlwapi.h>
 #include <shlobj.h>
 #else

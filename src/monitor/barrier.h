@@ -4,7 +4,7 @@
 // failure with ERROR_NOT_ENOUGH_MEMORY.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 // For entries that return BOOL and set the last error.
 template <typename Body>

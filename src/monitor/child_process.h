@@ -10,7 +10,7 @@
 // the time allowed: its end breaks the pipe and the blocked write returns.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <memory>
 #include <string>

@@ -6,9 +6,7 @@
 // points.
 #pragma once
 
-#include <windows.h>
-#include <winsplp.h>
-#include <winspool.h>
+#include "common/win32.h"
 
 #include <memory>
 #include <string>

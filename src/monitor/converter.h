@@ -12,7 +12,7 @@
 //   its errors there and still closes the PDF).
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <memory>
 #include <string>

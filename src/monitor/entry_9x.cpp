@@ -3,8 +3,7 @@
 // take ANSI texts. The table is laid out as the MONITOR structure of the
 // DDK documentation of that time: the fourteen members from EnumPorts to
 // SetPortTimeOuts, without the transceive members Windows 2000 added.
-#include <windows.h>
-#include <winspool.h>
+#include "common/win32.h"
 
 #include "monitor/barrier.h"
 #include "monitor/monitor_text.h"

@@ -1,9 +1,7 @@
 // The entry points of NT-style spoolers: InitializePrintMonitor2 (Windows
 // 2000 and later, and Wine) and InitializePrintMonitor (Windows NT 4.0).
 // Both tables speak UTF-16.
-#include <windows.h>
-#include <winsplp.h>
-#include <winspool.h>
+#include "common/win32.h"
 
 #include <new>
 
@@ -183,8 +181,8 @@ extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE 
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
-    Trace("InitializePrintMonitor2 (table of %lu bytes, spooler registry %s)", table.cbSize,
-          init->pMonitorReg ? "offered" : "absent");
+    Trace("InitializePrintMonitor2 (table of %lu bytes, spooler registry %s)",
+          static_cast<unsigned long>(table.cbSize), init->pMonitorReg ? "offered" : "absent");
     *monitor = instance->handle();
     return &table;
   } catch (...) {

@@ -4,7 +4,7 @@
 // the names came from ANSI text, so nothing is lost on the way back).
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <string>
 

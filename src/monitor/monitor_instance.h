@@ -3,7 +3,7 @@
 // the process. It knows where the port configuration is read from.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <memory>
 #include <string>

@@ -2,8 +2,7 @@
 // the contract the setup program installs by, so the two cannot drift apart.
 #pragma once
 
-#include <windows.h>
-#include <winspool.h>
+#include "common/win32.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 // The port functions the spooler calls through its tables.
 #include "monitor/port_calls.h"
 
-#include <winspool.h>
+#include "common/win32.h"
 
 #include "monitor/barrier.h"
 #include "monitor/monitor_text.h"

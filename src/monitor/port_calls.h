@@ -3,7 +3,7 @@
 // 9x table shares all but StartDocPort.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 namespace port_calls {
 

@@ -26,7 +26,7 @@ HANDLE PortHandle::Open(MonitorInstance& monitor, const wchar_t* name) {
   std::wstring canonical;
   const LONG result = monitor.FindPort(name, &canonical);
   if (result != ERROR_SUCCESS) {
-    Trace("OpenPort %s refused: %ld", Narrow(name).c_str(), result);
+    Trace("OpenPort %s refused: %ld", Narrow(name).c_str(), static_cast<long>(result));
     SetLastError(static_cast<DWORD>(result));
     return nullptr;
   }
@@ -72,7 +72,11 @@ BOOL PortHandle::Read(BYTE* buffer, DWORD size, DWORD* read) {
 BOOL PortHandle::EndDoc() {
   if (!job_) return TRUE;
   const BOOL finished = job_->Finish();
+  // The job's end closes its printer handle and files, which may change
+  // the last error; the spooler is to read the job's own.
+  const DWORD error = GetLastError();
   job_.reset();
+  if (!finished) SetLastError(error);
   return finished;
 }
 

@@ -2,7 +2,7 @@
 // port functions on them. Each open port runs at most one job at a time.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <memory>
 #include <string>

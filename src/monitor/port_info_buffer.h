@@ -3,8 +3,7 @@
 // texts they point to from the end of the buffer backwards.
 #pragma once
 
-#include <windows.h>
-#include <winspool.h>
+#include "common/win32.h"
 
 #include <cstring>
 #include <string>

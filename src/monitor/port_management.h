@@ -4,7 +4,7 @@
 // "MonitorUI", naming the user-interface library.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include "monitor/monitor_instance.h"
 

@@ -32,7 +32,7 @@ class PreferredRegistry : public ConfigRegistry {
       if (result != ERROR_CALL_NOT_IMPLEMENTED) return result;
       if (!InterlockedExchange(&fallback_in_use_, 1))
         Trace("registry: the spooler's functions are not implemented (%ld), using advapi32",
-              result);
+              static_cast<long>(result));
     }
     return read(*fallback_);
   }

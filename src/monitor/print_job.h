@@ -7,7 +7,7 @@
 // by job_verdict::Judge.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <memory>
 #include <string>

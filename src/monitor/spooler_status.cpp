@@ -1,7 +1,7 @@
 // Job and port status for the spooler.
 #include "monitor/spooler_status.h"
 
-#include <winspool.h>
+#include "common/win32.h"
 
 #include <vector>
 
@@ -19,7 +19,8 @@ bool ReadJobRecord(HANDLE printer, DWORD job_id, std::vector<BYTE>* record) {
     record->resize(needed);
     if (GetJobA(printer, job_id, 1, record->data(), needed, &needed)) return true;
   }
-  Trace("GetJob %lu failed: %lu", job_id, GetLastError());
+  Trace("GetJob %lu failed: %lu", static_cast<unsigned long>(job_id),
+        static_cast<unsigned long>(GetLastError()));
   return false;
 }
 
@@ -39,7 +40,8 @@ SetPortAFn SetPortFunction() {
 void ReportJobSent(HANDLE printer, DWORD job_id) {
   if (!printer) return;
   if (!SetJobA(printer, job_id, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER))
-    Trace("SetJob %lu failed: %lu", job_id, GetLastError());
+    Trace("SetJob %lu failed: %lu", static_cast<unsigned long>(job_id),
+          static_cast<unsigned long>(GetLastError()));
 }
 
 void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text) {
@@ -55,7 +57,8 @@ void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text) {
   // Parameters only: Windows 9x ignores them in a call that also carries
   // a command.
   if (!SetJobA(printer, job_id, 1, record.data(), 0))
-    Trace("SetJob %lu (status) failed: %lu", job_id, GetLastError());
+    Trace("SetJob %lu (status) failed: %lu", static_cast<unsigned long>(job_id),
+          static_cast<unsigned long>(GetLastError()));
 }
 
 bool JobCancelled(HANDLE printer, DWORD job_id) {
@@ -77,5 +80,5 @@ void ReportPortStatus(const std::string& port, const std::string& text) {
   info.pszStatus = text.empty() ? nullptr : status.data();
   info.dwSeverity = PORT_STATUS_TYPE_WARNING;
   if (!set_port(nullptr, name.data(), 3, reinterpret_cast<LPBYTE>(&info)))
-    Trace("SetPort %s failed: %lu", port.c_str(), GetLastError());
+    Trace("SetPort %s failed: %lu", port.c_str(), static_cast<unsigned long>(GetLastError()));
 }

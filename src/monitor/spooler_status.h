@@ -1,7 +1,7 @@
 // What the monitor tells the spooler about its jobs and its port.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <string>
 

@@ -1,12 +1,14 @@
 // The monitor's debugger trace.
 #include "monitor/trace.h"
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 void Trace(const char* format, ...) {
+  // A trace never changes what the caller's caller reads as last error.
+  const DWORD error = GetLastError();
   char line[512] = "tavmon: ";
   const size_t prefix = sizeof("tavmon: ") - 1;
   va_list args;
@@ -14,4 +16,5 @@ void Trace(const char* format, ...) {
   std::vsnprintf(line + prefix, sizeof(line) - prefix - 1, format, args);
   va_end(args);
   OutputDebugStringA(line);
+  SetLastError(error);
 }

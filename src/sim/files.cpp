@@ -2,17 +2,22 @@
 // drives and folders, case-insensitive names that keep their spelling,
 // sharing modes checked both ways as the NT I/O manager does, files held by
 // other processes or mapped as modules, delete-pending files, read and write
-// failures, the standard handles, and the process's kernel handle table.
+// failures, a disk that fills up, the standard handles, and the process's
+// kernel handle table. Names are kept in UTF-8: the ANSI functions convert
+// from the code page, the wide ones from UTF-16, so both see the same files.
 #include <algorithm>
-#include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "sim/code_page.h"
 #include "sim/handles.h"
 #include "sim/machine.h"
+#include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
 namespace sim {
@@ -33,11 +38,15 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 // Handle values are multiples of four, as on Windows, and never 0 or -1.
 constexpr uintptr_t kFirstHandle = 0x100;
 
+// What a drive holds unless FileSystem::SetFreeSpace says otherwise.
+constexpr uint64_t kDefaultCapacity = uint64_t{10} << 30;
+
 const char kFileKind[] = "file";
 const char kFindKind[] = "find";
 const char kStdInKind[] = "stdin";
 const char kStdOutKind[] = "stdout";
 const char kStdErrKind[] = "stderr";
+const char kNulKind[] = "nul";  // the device NUL: takes every write, reads nothing
 
 // A file or a folder.
 struct Node {
@@ -64,8 +73,15 @@ struct OpenFile {
 };
 
 struct KernelObject {
+  KernelObject() = default;
+  explicit KernelObject(std::string of_kind) : kind(std::move(of_kind)) {}
   std::string kind;
-  OpenFile file;  // for kind "file" only
+  // For kind "file": shared by the handles DuplicateHandle and inheritance
+  // make, as Windows shares one file object (and its position) among them.
+  std::shared_ptr<OpenFile> file;
+  std::shared_ptr<KernelItem> item;  // events, threads, processes, pipe ends
+  DWORD process = 0;                 // the simulated process holding it; 0: the program
+  bool inheritable = false;
 };
 
 // The data rights that take part in sharing checks.
@@ -99,6 +115,20 @@ bool SharingAllows(DWORD held_access, DWORD held_share, DWORD access, DWORD shar
 
 bool IsNt() { return M().platform().family == Family::NT; }
 
+// The byte in upper case when it is an ASCII letter, else as it is
+// (whatever the C library's locale says, so UTF-8 sequences stay intact).
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The text with its ASCII letters in upper case. Names compare so: other
+// characters (é against É) compare as they are.
+std::string AsciiUpper(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 // A path taken apart: drive and components as the program spelled them.
 struct PathName {
   std::string drive;               // "C:"
@@ -107,8 +137,8 @@ struct PathName {
 
   bool Root() const { return parts.empty(); }
   std::string KeyUpTo(size_t n) const {
-    std::string key = Upper(drive);
-    for (size_t i = 0; i < n; ++i) key += "\\" + Upper(parts[i]);
+    std::string key = AsciiUpper(drive);
+    for (size_t i = 0; i < n; ++i) key += "\\" + AsciiUpper(parts[i]);
     return key;
   }
   std::string Key() const { return KeyUpTo(parts.size()); }
@@ -131,8 +161,8 @@ bool ParsePath(const std::string& text, PathName* out, int depth = 0) {
   if (s.empty() || depth > 1) return false;
   const std::string& cwd = M().current_directory;
   std::string rest;
-  if (s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':') {
-    out->drive = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])))) + ":";
+  if (s.size() >= 2 && IsAsciiLetter(s[0]) && s[1] == ':') {
+    out->drive = AsciiUpper(s.substr(0, 1)) + ":";
     rest = s.substr(2);
     if (rest.empty() || rest[0] != '\\') {
       // "C:name" is relative to the current directory when that is on C:.
@@ -184,19 +214,19 @@ bool ValidNames(const PathName& p, bool wildcard_leaf) {
   return true;
 }
 
-// Matches a name against a pattern with '*' and '?', ignoring case.
+// Matches a UTF-8 name against a pattern with '*' and '?' ('?' stands for
+// one character, whatever its length), ignoring the case of ASCII letters.
 bool WildcardMatch(const char* pattern, const char* name) {
   if (*pattern == '\0') return *name == '\0';
   if (*pattern == '*') {
-    for (const char* n = name;; ++n) {
+    for (const char* n = name;; n += Utf8CharLength(n)) {
       if (WildcardMatch(pattern + 1, n)) return true;
       if (*n == '\0') return false;
     }
   }
   if (*name == '\0') return false;
-  if (*pattern != '?' && std::toupper(static_cast<unsigned char>(*pattern)) !=
-                             std::toupper(static_cast<unsigned char>(*name)))
-    return false;
+  if (*pattern == '?') return WildcardMatch(pattern + 1, name + Utf8CharLength(name));
+  if (AsciiUpper(*pattern) != AsciiUpper(*name)) return false;
   return WildcardMatch(pattern + 1, name + 1);
 }
 
@@ -223,6 +253,7 @@ struct FileSystem::Impl {
   std::map<std::string, Node> nodes;  // by upper-case full path, "C:", "C:\TAVRIN"
   std::set<std::string> in_use, loaded;
   std::map<std::string, Budget> read_budget, write_budget;
+  std::map<std::string, uint64_t> capacity;  // by drive, "C:"; unset: kDefaultCapacity
   std::map<uintptr_t, KernelObject> handles;
   uintptr_t next_handle = kFirstHandle;
   HANDLE std_input = nullptr, std_output = nullptr, std_error = nullptr;
@@ -310,8 +341,8 @@ struct FileSystem::Impl {
       nodes[moved(entry.first)] = entry.second;
     }
     for (auto& h : handles)
-      if (h.second.kind == kFileKind && WithinKey(h.second.file.key, from))
-        h.second.file.key = moved(h.second.file.key);
+      if (h.second.kind == kFileKind && WithinKey(h.second.file->key, from))
+        h.second.file->key = moved(h.second.file->key);
     for (std::set<std::string>* marks : {&in_use, &loaded}) {
       std::set<std::string> renamed;
       for (const std::string& key : *marks) renamed.insert(WithinKey(key, from) ? moved(key) : key);
@@ -326,6 +357,25 @@ struct FileSystem::Impl {
     PathName windows;
     if (!ParsePath(M().platform().windows_dir, &windows)) return false;
     return WithinKey(p.Key(), windows.Key());
+  }
+
+  // --- disk space ---
+
+  // The bytes the files on `drive` ("C:") take, delete-pending ones too.
+  uint64_t Used(const std::string& drive) const {
+    uint64_t used = 0;
+    for (auto it = nodes.lower_bound(drive); it != nodes.end() && StartsWith(it->first, drive);
+         ++it)
+      used += it->second.data.size();
+    return used;
+  }
+  // The bytes still free on `drive`: what it holds less what its files
+  // take (0 when a test put more there than it holds).
+  uint64_t Free(const std::string& drive) const {
+    auto it = capacity.find(drive);
+    const uint64_t holds = it == capacity.end() ? kDefaultCapacity : it->second;
+    const uint64_t used = Used(drive);
+    return used >= holds ? 0 : holds - used;
   }
 
   // --- handles ---
@@ -349,12 +399,12 @@ struct FileSystem::Impl {
   int OpenFilesOn(const std::string& key) const {
     int count = 0;
     for (const auto& h : handles)
-      if (h.second.kind == kFileKind && h.second.file.key == key) ++count;
+      if (h.second.kind == kFileKind && h.second.file->key == key) ++count;
     return count;
   }
   bool AnyOpenWithin(const std::string& key) const {
     for (const auto& h : handles)
-      if (h.second.kind == kFileKind && WithinKey(h.second.file.key, key)) return true;
+      if (h.second.kind == kFileKind && WithinKey(h.second.file->key, key)) return true;
     for (const std::set<std::string>* marks : {&in_use, &loaded})
       for (const std::string& m : *marks)
         if (WithinKey(m, key)) return true;
@@ -366,8 +416,8 @@ struct FileSystem::Impl {
   bool SharingConflict(const std::string& key, DWORD access, DWORD share) const {
     for (const auto& h : handles) {
       const KernelObject& o = h.second;
-      if (o.kind == kFileKind && o.file.key == key &&
-          !SharingAllows(o.file.access, o.file.share, access, share))
+      if (o.kind == kFileKind && o.file->key == key &&
+          !SharingAllows(o.file->access, o.file->share, access, share))
         return true;
     }
     if (in_use.count(key) && !SharingAllows(GENERIC_READ | GENERIC_WRITE, 0, access, share))
@@ -382,7 +432,7 @@ struct FileSystem::Impl {
   void CloseEntry(uintptr_t value) {
     auto it = handles.find(value);
     if (it == handles.end()) return;
-    std::string key = it->second.kind == kFileKind ? it->second.file.key : std::string();
+    std::string key = it->second.kind == kFileKind ? it->second.file->key : std::string();
     handles.erase(it);
     if (key.empty()) return;
     Node* n = FindKey(key);
@@ -390,9 +440,9 @@ struct FileSystem::Impl {
   }
 
   void OpenStandardHandles() {
-    std_input = AddHandle(KernelObject{kStdInKind, {}});
-    std_output = AddHandle(KernelObject{kStdOutKind, {}});
-    std_error = AddHandle(KernelObject{kStdErrKind, {}});
+    std_input = AddHandle(KernelObject{kStdInKind});
+    std_output = AddHandle(KernelObject{kStdOutKind});
+    std_error = AddHandle(KernelObject{kStdErrKind});
   }
 
   // --- operations behind the Win32 functions; each returns 0 or an error ---
@@ -413,6 +463,10 @@ DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD 
   if (!IsNt() && (share & FILE_SHARE_DELETE)) return ERROR_INVALID_PARAMETER;
   Rights rights = RightsOf(access);
   if (disposition == TRUNCATE_EXISTING && !rights.write) return ERROR_INVALID_PARAMETER;
+  if (name && (EqualNoCase(name, "NUL") || EqualNoCase(name, "\\\\.\\NUL"))) {
+    *out = AddHandle(KernelObject{kNulKind});
+    return ERROR_SUCCESS;
+  }
   PathName p;
   if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
   if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
@@ -458,7 +512,7 @@ DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD 
   }
   KernelObject object;
   object.kind = kFileKind;
-  object.file = OpenFile{p.Key(), access, share, 0};
+  object.file = std::make_shared<OpenFile>(OpenFile{p.Key(), access, share, 0});
   *out = AddHandle(object);
   return ERROR_SUCCESS;
 }
@@ -528,17 +582,22 @@ DWORD FileSystem::Impl::Read(HANDLE h, void* buffer, DWORD size, DWORD* done) {
   *done = 0;
   KernelObject* o = Lookup(h);
   if (!o || o->kind == kFindKind) return ERROR_INVALID_HANDLE;
+  if (o->item) {
+    std::shared_ptr<KernelItem> item = o->item;  // the handle may close meanwhile
+    return item->Read(buffer, size, done);
+  }
+  if (o->kind == kNulKind) return ERROR_SUCCESS;
   if (o->kind == kStdInKind) return ERROR_SUCCESS;  // nothing is ever typed
   if (o->kind == kStdOutKind || o->kind == kStdErrKind) return ERROR_ACCESS_DENIED;
   if (o->kind != kFileKind) return ERROR_INVALID_HANDLE;
-  if (!RightsOf(o->file.access).read) return ERROR_ACCESS_DENIED;
-  Node* node = FindKey(o->file.key);
+  if (!RightsOf(o->file->access).read) return ERROR_ACCESS_DENIED;
+  Node* node = FindKey(o->file->key);
   if (!node) return ERROR_INVALID_HANDLE;
-  uint64_t pos = o->file.position;
+  uint64_t pos = o->file->position;
   DWORD available = pos >= node->data.size() ? 0 : static_cast<DWORD>(node->data.size() - pos);
   DWORD count = std::min(size, available);
   DWORD error = ERROR_SUCCESS;
-  auto budget = read_budget.find(o->file.key);
+  auto budget = read_budget.find(o->file->key);
   if (budget != read_budget.end() && count > 0) {
     DWORD left = budget->second.after - std::min(budget->second.after, budget->second.used);
     if (count > left) {
@@ -548,7 +607,7 @@ DWORD FileSystem::Impl::Read(HANDLE h, void* buffer, DWORD size, DWORD* done) {
     budget->second.used += count;
   }
   if (count) std::memcpy(buffer, node->data.data() + pos, count);
-  o->file.position = pos + count;
+  o->file->position = pos + count;
   *done = count;
   return error;
 }
@@ -557,6 +616,14 @@ DWORD FileSystem::Impl::Write(HANDLE h, const void* buffer, DWORD size, DWORD* d
   *done = 0;
   KernelObject* o = Lookup(h);
   if (!o || o->kind == kFindKind) return ERROR_INVALID_HANDLE;
+  if (o->item) {
+    std::shared_ptr<KernelItem> item = o->item;  // the handle may close meanwhile
+    return item->Write(buffer, size, done);
+  }
+  if (o->kind == kNulKind) {
+    *done = size;
+    return ERROR_SUCCESS;
+  }
   if (o->kind == kStdOutKind || o->kind == kStdErrKind) {
     std::string& sink = o->kind == kStdOutKind ? M().console : stderr_text;
     sink.append(static_cast<const char*>(buffer), size);
@@ -565,26 +632,36 @@ DWORD FileSystem::Impl::Write(HANDLE h, const void* buffer, DWORD size, DWORD* d
   }
   if (o->kind == kStdInKind) return ERROR_ACCESS_DENIED;
   if (o->kind != kFileKind) return ERROR_INVALID_HANDLE;
-  if (!RightsOf(o->file.access).write) return ERROR_ACCESS_DENIED;
-  Node* node = FindKey(o->file.key);
+  if (!RightsOf(o->file->access).write) return ERROR_ACCESS_DENIED;
+  Node* node = FindKey(o->file->key);
   if (!node) return ERROR_INVALID_HANDLE;
   DWORD count = size;
   DWORD error = ERROR_SUCCESS;
-  auto budget = write_budget.find(o->file.key);
+  auto budget = write_budget.find(o->file->key);
   if (budget != write_budget.end() && count > 0) {
     DWORD left = budget->second.after - std::min(budget->second.after, budget->second.used);
     if (count > left) {
       count = left;
       error = budget->second.error;
     }
-    budget->second.used += count;
   }
-  uint64_t pos = o->file.position;
+  uint64_t pos = o->file->position;
+  // Growing the file (a gap left by seeking past its end included) takes
+  // room on its drive; what does not fit is not written.
+  const uint64_t old_size = node->data.size();
+  if (count > 0 && pos + count > old_size) {
+    const uint64_t room = old_size + Free(o->file->key.substr(0, 2));
+    if (pos + count > room) {
+      count = pos >= room ? 0 : static_cast<DWORD>(room - pos);
+      error = ERROR_DISK_FULL;
+    }
+  }
+  if (budget != write_budget.end()) budget->second.used += count;
   if (count > 0) {
     if (node->data.size() < pos + count) node->data.resize(static_cast<size_t>(pos + count), '\0');
     std::memcpy(&node->data[static_cast<size_t>(pos)], buffer, count);
   }
-  o->file.position = pos + count;
+  o->file->position = pos + count;
   *done = count;
   return error;
 }
@@ -595,6 +672,7 @@ FileSystem::FileSystem() : impl_(new Impl) {}
 FileSystem::~FileSystem() = default;
 
 void FileSystem::Put(const std::string& path, const std::string& bytes) {
+  ApiLock lock;
   PathName p;
   if (!ParsePath(path, &p) || p.Root()) return;
   impl_->MakeFolders(p, p.parts.size() - 1);
@@ -607,11 +685,13 @@ void FileSystem::Put(const std::string& path, const std::string& bytes) {
 }
 
 void FileSystem::MakeDirectory(const std::string& path) {
+  ApiLock lock;
   PathName p;
   if (ParsePath(path, &p)) impl_->MakeFolders(p, p.parts.size());
 }
 
 bool FileSystem::Exists(const std::string& path) const {
+  ApiLock lock;
   PathName p;
   if (!ParsePath(path, &p) || p.trailing_separator) return false;
   const Node* n = impl_->FindKey(p.Key());
@@ -619,11 +699,13 @@ bool FileSystem::Exists(const std::string& path) const {
 }
 
 bool FileSystem::DirectoryExists(const std::string& path) const {
+  ApiLock lock;
   PathName p;
   return ParsePath(path, &p) && impl_->IsDirectory(p.Key());
 }
 
 std::optional<std::string> FileSystem::Get(const std::string& path) const {
+  ApiLock lock;
   PathName p;
   if (!ParsePath(path, &p)) return std::nullopt;
   const Node* n = impl_->FindKey(p.Key());
@@ -632,11 +714,13 @@ std::optional<std::string> FileSystem::Get(const std::string& path) const {
 }
 
 std::string FileSystem::NameOf(const std::string& path) const {
+  ApiLock lock;
   PathName p;
   return ParsePath(path, &p) ? impl_->Spelling(p) : std::string();
 }
 
 std::vector<std::string> FileSystem::List(const std::string& dir) const {
+  ApiLock lock;
   std::vector<std::string> names;
   PathName p;
   if (!ParsePath(dir, &p)) return names;
@@ -645,11 +729,13 @@ std::vector<std::string> FileSystem::List(const std::string& dir) const {
 }
 
 void FileSystem::Remove(const std::string& path) {
+  ApiLock lock;
   PathName p;
   if (ParsePath(path, &p)) impl_->EraseTree(p.Key());
 }
 
 void FileSystem::SetInUse(const std::string& path, bool on) {
+  ApiLock lock;
   PathName p;
   if (!ParsePath(path, &p)) return;
   if (on)
@@ -659,6 +745,7 @@ void FileSystem::SetInUse(const std::string& path, bool on) {
 }
 
 void FileSystem::SetLoaded(const std::string& path, bool on) {
+  ApiLock lock;
   PathName p;
   if (!ParsePath(path, &p)) return;
   if (on)
@@ -668,21 +755,38 @@ void FileSystem::SetLoaded(const std::string& path, bool on) {
 }
 
 bool FileSystem::IsLoaded(const std::string& path) const {
+  ApiLock lock;
   PathName p;
   return ParsePath(path, &p) && impl_->loaded.count(p.Key()) > 0;
 }
 
 void FileSystem::FailReads(const std::string& path, DWORD error, DWORD after_bytes) {
+  ApiLock lock;
   PathName p;
   if (ParsePath(path, &p)) impl_->read_budget[p.Key()] = Budget{error, after_bytes, 0};
 }
 
 void FileSystem::FailWrites(const std::string& path, DWORD error, DWORD after_bytes) {
+  ApiLock lock;
   PathName p;
   if (ParsePath(path, &p)) impl_->write_budget[p.Key()] = Budget{error, after_bytes, 0};
 }
 
+void FileSystem::SetFreeSpace(const std::string& drive, uint64_t bytes) {
+  ApiLock lock;
+  PathName p;
+  if (!ParsePath(drive, &p)) return;
+  impl_->capacity[p.drive] = impl_->Used(p.drive) + bytes;
+}
+
+uint64_t FileSystem::FreeSpace(const std::string& drive) const {
+  ApiLock lock;
+  PathName p;
+  return ParsePath(drive, &p) ? impl_->Free(p.drive) : 0;
+}
+
 void FileSystem::SetReadOnly(const std::string& path, bool on) {
+  ApiLock lock;
   PathName p;
   if (!ParsePath(path, &p)) return;
   Node* n = impl_->FindKey(p.Key());
@@ -694,6 +798,7 @@ void FileSystem::SetReadOnly(const std::string& path, bool on) {
 }
 
 int FileSystem::OpenHandles() const {
+  ApiLock lock;
   return impl_->CountKind(kFileKind) + impl_->CountKind(kFindKind);
 }
 
@@ -713,6 +818,7 @@ void FileSystem::Reset(const Platform& platform) {
   fs.loaded.clear();
   fs.read_budget.clear();
   fs.write_budget.clear();
+  fs.capacity.clear();
   fs.handles.clear();
   fs.next_handle = kFirstHandle;
   fs.stderr_text.clear();
@@ -742,7 +848,57 @@ const std::string& StandardErrorText() { return M().files.impl().stderr_text; }
 // --- the kernel handle table ---
 
 HANDLE NewKernelHandle(const char* kind) {
-  return M().files.impl().AddHandle(KernelObject{kind, {}});
+  return M().files.impl().AddHandle(KernelObject{kind});
+}
+
+HANDLE NewItemHandle(const char* kind, std::shared_ptr<KernelItem> item, bool inheritable,
+                     DWORD process) {
+  KernelObject object{kind};
+  object.item = std::move(item);
+  object.process = process;
+  object.inheritable = inheritable;
+  return M().files.impl().AddHandle(object);
+}
+
+std::shared_ptr<KernelItem> ItemOf(HANDLE handle) {
+  KernelObject* o = M().files.impl().Lookup(handle);
+  return o ? o->item : nullptr;
+}
+
+HANDLE DuplicateKernelHandle(HANDLE source, bool inheritable, DWORD process) {
+  FileSystem::Impl& fs = M().files.impl();
+  KernelObject* o = fs.Lookup(source);
+  if (!o || o->kind == kFindKind) return nullptr;
+  KernelObject copy = *o;
+  copy.inheritable = inheritable;
+  copy.process = process;
+  return fs.AddHandle(copy);
+}
+
+bool SetHandleInheritable(HANDLE handle, bool inheritable) {
+  KernelObject* o = M().files.impl().Lookup(handle);
+  if (!o || o->kind == kFindKind) return false;
+  o->inheritable = inheritable;
+  return true;
+}
+
+void InheritHandles(DWORD process, std::vector<std::pair<HANDLE, HANDLE>>* inherited) {
+  FileSystem::Impl& fs = M().files.impl();
+  std::vector<uintptr_t> sources;
+  for (const auto& h : fs.handles)
+    if (h.second.inheritable && h.second.process == 0) sources.push_back(h.first);
+  for (uintptr_t value : sources) {
+    HANDLE source = reinterpret_cast<HANDLE>(value);
+    inherited->emplace_back(source, DuplicateKernelHandle(source, true, process));
+  }
+}
+
+void CloseHandlesOf(DWORD process) {
+  FileSystem::Impl& fs = M().files.impl();
+  std::vector<uintptr_t> held;
+  for (const auto& h : fs.handles)
+    if (h.second.process == process) held.push_back(h.first);
+  for (uintptr_t value : held) fs.CloseEntry(value);
 }
 
 const char* KernelHandleKind(HANDLE handle) {
@@ -766,133 +922,89 @@ BOOL Finish(DWORD error) {
   return error ? FALSE : TRUE;
 }
 
-}  // namespace
+// A file name the program passed, in UTF-8; not given when it passed a
+// null pointer.
+struct ProgramName {
+  bool given = false;
+  std::string utf8;
+  // The name for the file system's operations: null when not given.
+  const char* c_str() const { return given ? utf8.c_str() : nullptr; }
+};
 
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                          HANDLE hTemplateFile) {
-  bool fault = sim::M().TakeFault("CreateFileA");
-  bool writes = sim::RightsOf(dwDesiredAccess).write || dwCreationDisposition != OPEN_EXISTING;
-  if (writes) sim::M().Note(std::string("CreateFileA ") + (lpFileName ? lpFileName : ""));
+// The name an ANSI function was given, from the code page.
+ProgramName FromAnsi(LPCSTR name) {
+  ProgramName out;
+  if (name) {
+    out.given = true;
+    out.utf8 = sim::AnsiToUtf8(name);
+  }
+  return out;
+}
+
+// The name a wide function was given. Returns ERROR_CALL_NOT_IMPLEMENTED on
+// the 9x family, whose wide file functions are stubs that do nothing,
+// ERROR_INVALID_NAME for a unit no UTF-16 text holds, else 0 with *out set.
+DWORD FromWide(LPCWSTR name, ProgramName* out) {
+  if (!sim::IsNt()) return ERROR_CALL_NOT_IMPLEMENTED;
+  if (!name) return ERROR_SUCCESS;
+  if (!sim::WideToUtf8(name, &out->utf8)) return ERROR_INVALID_NAME;
+  out->given = true;
+  return ERROR_SUCCESS;
+}
+
+// CreateFileA and CreateFileW once the name is in UTF-8; `function` names
+// the call in faults and the journal. Returns the handle, or
+// INVALID_HANDLE_VALUE with the last error set.
+HANDLE CreateFileAs(const char* function, const ProgramName& name, DWORD access, DWORD share,
+                    LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags) {
+  bool fault = sim::M().TakeFault(function);
+  bool writes = sim::RightsOf(access).write || disposition != OPEN_EXISTING;
+  if (writes) sim::M().Note(std::string(function) + " " + name.utf8);
   if (fault) return INVALID_HANDLE_VALUE;
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD success_error = ERROR_SUCCESS;
-  DWORD error = Files().Open(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
-                             dwFlagsAndAttributes, &handle, &success_error);
+  DWORD error =
+      Files().Open(name.c_str(), access, share, disposition, flags, &handle, &success_error);
   if (error) {
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
+  if (security && security->bInheritHandle) sim::SetHandleInheritable(handle, true);
   SetLastError(success_error);
   return handle;
 }
 
-BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
-  if (sim::M().TakeFault("ReadFile")) return FALSE;
-  // Before Windows 7 a synchronous read must be given a count to fill in.
-  if (lpOverlapped || !lpNumberOfBytesRead) return Finish(ERROR_INVALID_PARAMETER);
-  return Finish(Files().Read(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead));
-}
-
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
-  if (sim::M().TakeFault("WriteFile")) return FALSE;
-  if (lpOverlapped || !lpNumberOfBytesWritten) return Finish(ERROR_INVALID_PARAMETER);
-  return Finish(Files().Write(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten));
-}
-
-DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
-                            DWORD dwMoveMethod) {
-  if (sim::M().TakeFault("SetFilePointer")) return INVALID_SET_FILE_POINTER;
-  sim::KernelObject* o = Files().Lookup(hFile);
-  if (!o || o->kind != sim::kFileKind) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return INVALID_SET_FILE_POINTER;
-  }
-  int64_t distance = lpDistanceToMoveHigh
-                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(
-                                                     *lpDistanceToMoveHigh))
-                                                 << 32) |
-                                                static_cast<uint32_t>(lDistanceToMove))
-                         : static_cast<int64_t>(lDistanceToMove);
-  const sim::Node* node = Files().FindKey(o->file.key);
-  int64_t base = 0;
-  switch (dwMoveMethod) {
-    case FILE_BEGIN: base = 0; break;
-    case FILE_CURRENT: base = static_cast<int64_t>(o->file.position); break;
-    case FILE_END: base = node ? static_cast<int64_t>(node->data.size()) : 0; break;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return INVALID_SET_FILE_POINTER;
-  }
-  int64_t target = base + distance;
-  if (target < 0) {
-    SetLastError(ERROR_NEGATIVE_SEEK);
-    return INVALID_SET_FILE_POINTER;
-  }
-  // Without the high part the position must fit the 31 bits a LONG holds.
-  if (!lpDistanceToMoveHigh && target > 0x7FFFFFFF) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_SET_FILE_POINTER;
-  }
-  o->file.position = static_cast<uint64_t>(target);
-  if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
-  return static_cast<DWORD>(target & 0xFFFFFFFF);
-}
-
-DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-  if (sim::M().TakeFault("GetFileSize")) return INVALID_FILE_SIZE;
-  sim::KernelObject* o = Files().Lookup(hFile);
-  const sim::Node* node = o && o->kind == sim::kFileKind ? Files().FindKey(o->file.key) : nullptr;
-  if (!node) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return INVALID_FILE_SIZE;
-  }
-  uint64_t size = node->data.size();
-  if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
-  return static_cast<DWORD>(size & 0xFFFFFFFF);
-}
-
-BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
-  if (sim::M().TakeFault("FlushFileBuffers")) return FALSE;
-  sim::KernelObject* o = Files().Lookup(hFile);
-  if (!o || o->kind == sim::kFindKind) return Finish(ERROR_INVALID_HANDLE);
-  if (o->kind == sim::kFileKind && !sim::RightsOf(o->file.access).write)
-    return Finish(ERROR_ACCESS_DENIED);
-  return TRUE;
-}
-
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  std::string name = lpFileName ? lpFileName : "";
+// DeleteFileA and DeleteFileW. Returns whether the file went (or is
+// pending deletion), the last error set otherwise.
+BOOL DeleteFileAs(const char* function, const ProgramName& name) {
   DWORD error = 0;
-  if (!sim::M().TakeFault("DeleteFileA", &error)) error = Files().Delete(lpFileName);
-  sim::M().Note("DeleteFileA " + name + " -> " + sim::Outcome(error));
+  if (!sim::M().TakeFault(function, &error)) error = Files().Delete(name.c_str());
+  sim::M().Note(std::string(function) + " " + name.utf8 + " -> " + sim::Outcome(error));
   return Finish(error);
 }
 
-BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
-  std::string from = lpExistingFileName ? lpExistingFileName : "";
-  std::string to = lpNewFileName ? lpNewFileName : "";
+// MoveFileA and MoveFileW. Returns whether the file or folder was renamed.
+BOOL MoveFileAs(const char* function, const ProgramName& from, const ProgramName& to) {
   DWORD error = 0;
-  if (!sim::M().TakeFault("MoveFileA", &error)) error = Files().Move(lpExistingFileName, lpNewFileName);
-  sim::M().Note("MoveFileA " + from + ", " + to);
+  if (!sim::M().TakeFault(function, &error)) error = Files().Move(from.c_str(), to.c_str());
+  sim::M().Note(std::string(function) + " " + from.utf8 + ", " + to.utf8);
   return Finish(error);
 }
 
-BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
-  std::string name = lpPathName ? lpPathName : "";
+// CreateDirectoryA and CreateDirectoryW. Returns whether the folder was made.
+BOOL CreateDirectoryAs(const char* function, const ProgramName& name) {
   DWORD error = 0;
-  if (!sim::M().TakeFault("CreateDirectoryA", &error)) error = Files().MakeDirectory(lpPathName);
-  sim::M().Note("CreateDirectoryA " + name);
+  if (!sim::M().TakeFault(function, &error)) error = Files().MakeDirectory(name.c_str());
+  sim::M().Note(std::string(function) + " " + name.utf8);
   return Finish(error);
 }
 
-DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  if (sim::M().TakeFault("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+// GetFileAttributesA and GetFileAttributesW. Returns the attributes, or
+// INVALID_FILE_ATTRIBUTES with the last error set.
+DWORD GetFileAttributesAs(const char* function, const ProgramName& name) {
+  if (sim::M().TakeFault(function)) return INVALID_FILE_ATTRIBUTES;
   sim::PathName p;
-  if (!lpFileName || !sim::ParsePath(lpFileName, &p)) {
+  if (!name.given || !sim::ParsePath(name.utf8, &p)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
   }
@@ -912,11 +1024,190 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   return node->attributes;
 }
 
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                          HANDLE hTemplateFile) {
+  sim::ApiLock lock;
+  return CreateFileAs("CreateFileA", FromAnsi(lpFileName), dwDesiredAccess, dwShareMode,
+                      lpSecurityAttributes, dwCreationDisposition, dwFlagsAndAttributes);
+}
+
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                          HANDLE hTemplateFile) {
+  sim::ApiLock lock;
+  ProgramName name;
+  if (DWORD error = FromWide(lpFileName, &name)) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileAs("CreateFileW", name, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
+                      dwCreationDisposition, dwFlagsAndAttributes);
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("ReadFile")) return FALSE;
+  // Before Windows 7 a synchronous read must be given a count to fill in.
+  if (lpOverlapped || !lpNumberOfBytesRead) return Finish(ERROR_INVALID_PARAMETER);
+  return Finish(Files().Read(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead));
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("WriteFile")) return FALSE;
+  if (lpOverlapped || !lpNumberOfBytesWritten) return Finish(ERROR_INVALID_PARAMETER);
+  return Finish(Files().Write(hFile, lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten));
+}
+
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
+                            DWORD dwMoveMethod) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("SetFilePointer")) return INVALID_SET_FILE_POINTER;
+  sim::KernelObject* o = Files().Lookup(hFile);
+  if (!o || o->kind != sim::kFileKind) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  int64_t distance = lpDistanceToMoveHigh
+                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(
+                                                     *lpDistanceToMoveHigh))
+                                                 << 32) |
+                                                static_cast<uint32_t>(lDistanceToMove))
+                         : static_cast<int64_t>(lDistanceToMove);
+  const sim::Node* node = Files().FindKey(o->file->key);
+  int64_t base = 0;
+  switch (dwMoveMethod) {
+    case FILE_BEGIN: base = 0; break;
+    case FILE_CURRENT: base = static_cast<int64_t>(o->file->position); break;
+    case FILE_END: base = node ? static_cast<int64_t>(node->data.size()) : 0; break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_SET_FILE_POINTER;
+  }
+  int64_t target = base + distance;
+  if (target < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Without the high part the position must fit the 31 bits a LONG holds.
+  if (!lpDistanceToMoveHigh && target > 0x7FFFFFFF) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  o->file->position = static_cast<uint64_t>(target);
+  if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
+  return static_cast<DWORD>(target & 0xFFFFFFFF);
+}
+
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("GetFileSize")) return INVALID_FILE_SIZE;
+  sim::KernelObject* o = Files().Lookup(hFile);
+  const sim::Node* node = o && o->kind == sim::kFileKind ? Files().FindKey(o->file->key) : nullptr;
+  if (!node) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_FILE_SIZE;
+  }
+  uint64_t size = node->data.size();
+  if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+  return static_cast<DWORD>(size & 0xFFFFFFFF);
+}
+
+BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("FlushFileBuffers")) return FALSE;
+  sim::KernelObject* o = Files().Lookup(hFile);
+  if (!o || o->kind == sim::kFindKind) return Finish(ERROR_INVALID_HANDLE);
+  if (o->kind == sim::kFileKind && !sim::RightsOf(o->file->access).write)
+    return Finish(ERROR_ACCESS_DENIED);
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  sim::ApiLock lock;
+  return DeleteFileAs("DeleteFileA", FromAnsi(lpFileName));
+}
+
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+  sim::ApiLock lock;
+  ProgramName name;
+  if (DWORD error = FromWide(lpFileName, &name)) return Finish(error);
+  return DeleteFileAs("DeleteFileW", name);
+}
+
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+  sim::ApiLock lock;
+  return MoveFileAs("MoveFileA", FromAnsi(lpExistingFileName), FromAnsi(lpNewFileName));
+}
+
+BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
+  sim::ApiLock lock;
+  ProgramName from, to;
+  if (DWORD error = FromWide(lpExistingFileName, &from)) return Finish(error);
+  if (DWORD error = FromWide(lpNewFileName, &to)) return Finish(error);
+  return MoveFileAs("MoveFileW", from, to);
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  sim::ApiLock lock;
+  return CreateDirectoryAs("CreateDirectoryA", FromAnsi(lpPathName));
+}
+
+BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  sim::ApiLock lock;
+  ProgramName name;
+  if (DWORD error = FromWide(lpPathName, &name)) return Finish(error);
+  return CreateDirectoryAs("CreateDirectoryW", name);
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  sim::ApiLock lock;
+  return GetFileAttributesAs("GetFileAttributesA", FromAnsi(lpFileName));
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
+  sim::ApiLock lock;
+  ProgramName name;
+  if (DWORD error = FromWide(lpFileName, &name)) {
+    SetLastError(error);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return GetFileAttributesAs("GetFileAttributesW", name);
+}
+
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName,
+                                PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes,
+                                PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("GetDiskFreeSpaceExA")) return FALSE;
+  // Without a folder: the root of the current directory's drive.
+  const ProgramName folder = lpDirectoryName ? FromAnsi(lpDirectoryName) : FromAnsi("\\");
+  sim::PathName p;
+  if (!sim::ParsePath(folder.utf8, &p) || !sim::ValidNames(p, false) ||
+      !Files().IsDirectory(p.Key()))
+    return Finish(ERROR_PATH_NOT_FOUND);
+  // No quotas: the caller may use every free byte.
+  const uint64_t free = Files().Free(p.drive);
+  if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = free;
+  if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = free;
+  if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = free + Files().Used(p.drive);
+  return TRUE;
+}
+
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("FindFirstFileA")) return INVALID_HANDLE_VALUE;
   sim::FileSystem::Impl& fs = Files();
   sim::PathName p;
-  if (!lpFileName || !lpFindFileData || !sim::ParsePath(lpFileName, &p)) {
+  if (!lpFileName || !lpFindFileData || !sim::ParsePath(sim::AnsiToUtf8(lpFileName), &p)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
@@ -962,11 +1253,13 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   std::memset(lpFindFileData, 0, sizeof(*lpFindFileData));
   lpFindFileData->dwFileAttributes = found->attributes;
   lpFindFileData->nFileSizeLow = static_cast<DWORD>(found->data.size());
-  std::strncpy(lpFindFileData->cFileName, found->leaf.c_str(), MAX_PATH - 1);
-  return fs.AddHandle(sim::KernelObject{sim::kFindKind, {}});
+  // The name in the code page: characters it lacks come out as '?'.
+  std::strncpy(lpFindFileData->cFileName, sim::Utf8ToAnsi(found->leaf).c_str(), MAX_PATH - 1);
+  return fs.AddHandle(sim::KernelObject{sim::kFindKind});
 }
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("FindClose")) return FALSE;
   sim::KernelObject* o = Files().Lookup(hFindFile);
   if (!o || o->kind != sim::kFindKind) return Finish(ERROR_INVALID_HANDLE);
@@ -975,6 +1268,7 @@ BOOL WINAPI FindClose(HANDLE hFindFile) {
 }
 
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetStdHandle")) return INVALID_HANDLE_VALUE;
   sim::FileSystem::Impl& fs = Files();
   switch (nStdHandle) {
@@ -988,6 +1282,7 @@ HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("CloseHandle")) return FALSE;
   // (HANDLE)-1 is the pseudo handle of the current process: closing it is
   // allowed and does nothing.

@@ -13,6 +13,8 @@
 
 #include "sim/handles.h"
 #include "sim/machine.h"
+#include "sim/processes.h"
+#include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA as in the SDK");
@@ -251,6 +253,7 @@ void WINAPI SetLastError(DWORD dwErrCode) { t_last_error = dwErrCode; }
 DWORD WINAPI GetVersion(void) { return sim::M().platform().version; }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetVersionExA")) return FALSE;
   const sim::Platform& p = sim::M().platform();
   if (!lpVersionInformation) {
@@ -292,6 +295,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
 }
 
 LPSTR WINAPI GetCommandLineA(void) {
+  sim::ApiLock lock;
   // Windows hands out the same buffer on every call.
   static std::string line;
   if (line != sim::M().command_line) line = sim::M().command_line;
@@ -299,6 +303,7 @@ LPSTR WINAPI GetCommandLineA(void) {
 }
 
 LPCH WINAPI GetEnvironmentStrings(void) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetEnvironmentStrings")) return nullptr;
   std::string block;
   for (const std::string& entry : sim::M().environment) block += entry + '\0';
@@ -312,6 +317,7 @@ LPCH WINAPI GetEnvironmentStrings(void) {
 }
 
 BOOL WINAPI FreeEnvironmentStringsA(LPCH penv) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("FreeEnvironmentStringsA")) return FALSE;
   if (EnvironmentBlocks().erase(penv) == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -321,6 +327,7 @@ BOOL WINAPI FreeEnvironmentStringsA(LPCH penv) {
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetModuleFileNameA")) return 0;
   std::string path = ModulePath(hModule);
   if (path.empty()) {
@@ -344,6 +351,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetModuleHandleA")) return nullptr;
   if (!lpModuleName) return reinterpret_cast<HMODULE>(kImageBase);
   std::string name = lpModuleName;
@@ -408,38 +416,49 @@ HANDLE WINAPI GetCurrentProcess(void) { return kCurrentProcess; }
 // The processor as the running process sees it: a 32-bit process under
 // WOW64 is told INTEL.
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
+  sim::ApiLock lock;
   WORD architecture =
       UnderWow64() ? PROCESSOR_ARCHITECTURE_INTEL : sim::M().platform().architecture;
   FillSystemInfo(architecture, lpSystemInfo);
 }
 
-// Only kernel32's two WOW64 probes are exported by name here, and only on
-// the platforms that have them; every other name fails with 127.
+// The exports a program looks up by name: kernel32's WOW64 probes, on the
+// platforms that have them, and GetDiskFreeSpaceExA; winspool's SetPortA
+// on the NT family (the 9x spooler lacks it). Every other name fails with
+// 127.
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetProcAddress")) return nullptr;
-  const bool kernel32 = sim::EqualNoCase(BaseName(ModulePath(hModule)), "kernel32.dll") &&
-                        hModule != nullptr;
-  if (!kernel32 || !lpProcName) {
-    SetLastError(kernel32 ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
+  const std::string module = hModule ? BaseName(ModulePath(hModule)) : std::string();
+  const bool kernel32 = sim::EqualNoCase(module, "kernel32.dll");
+  const bool winspool = sim::EqualNoCase(module, "winspool.drv");
+  if ((!kernel32 && !winspool) || !lpProcName) {
+    SetLastError(kernel32 || winspool ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  if (sim::M().platform().exports_wow64_probes) {
-    if (std::strcmp(lpProcName, "IsWow64Process") == 0)
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimIsWow64Process));
-    if (std::strcmp(lpProcName, "GetNativeSystemInfo") == 0)
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SimGetNativeSystemInfo));
+  auto as_farproc = [](auto function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+  };
+  const std::string name = lpProcName;
+  if (kernel32 && sim::M().platform().exports_wow64_probes) {
+    if (name == "IsWow64Process") return as_farproc(&SimIsWow64Process);
+    if (name == "GetNativeSystemInfo") return as_farproc(&SimGetNativeSystemInfo);
   }
+  if (kernel32 && name == "GetDiskFreeSpaceExA") return as_farproc(&GetDiskFreeSpaceExA);
+  if (winspool && IsNt() && name == "SetPortA") return as_farproc(&SetPortA);
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetSystemDirectoryA")) return 0;
   if (sim::M().system_directory_fails) return 0;  // the last error stays as it was
   return CopyFolder(sim::M().platform().system_dir, lpBuffer, uSize);
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetWindowsDirectoryA")) return 0;
   return CopyFolder(sim::M().platform().windows_dir, lpBuffer, uSize);
 }
@@ -450,7 +469,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                            DWORD dwCreationFlags, LPVOID lpEnvironment,
                            LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation) {
-  static DWORD next_id = 0x100;
+  sim::ApiLock lock;
   sim::Machine& m = sim::M();
   DWORD error = 0;
   bool fault = m.TakeFault("CreateProcessA", &error);
@@ -480,28 +499,28 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
   record.error = error;
   m.processes.push_back(record);
   if (error) return FALSE;
-  lpProcessInformation->hProcess = sim::NewKernelHandle("process");
-  lpProcessInformation->hThread = sim::NewKernelHandle("thread");
-  lpProcessInformation->dwProcessId = next_id;
-  lpProcessInformation->dwThreadId = next_id + 4;
-  next_id += 8;
+  const std::string program =
+      lpApplicationName ? std::string(lpApplicationName) : ProgramOfCommandLine(lpCommandLine);
+  const std::string line = lpCommandLine ? std::string(lpCommandLine) : program;
+  if (const sim::Program* simulated = m.ProgramAt(program)) {
+    sim::StartProgramProcess(*simulated, program, line,
+                             lpCurrentDirectory ? lpCurrentDirectory : m.current_directory,
+                             bInheritHandles, *lpStartupInfo, lpProcessInformation);
+  } else {
+    sim::StartEndedProcess(lpProcessInformation);
+  }
   return TRUE;
 }
 
-void WINAPI Sleep(DWORD dwMilliseconds) {
-  sim::M().Note("Sleep " + std::to_string(dwMilliseconds));
-  sim::M().now_ms += dwMilliseconds;
-}
-
-DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(sim::M().now_ms); }
-
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime) {
+  sim::ApiLock lock;
   if (lpSystemTime) *lpSystemTime = sim::M().LocalTime();
 }
 
 HANDLE WINAPI GetProcessHeap(void) { return &g_process_heap; }
 
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, size_t dwBytes) {
+  sim::ApiLock lock;
   // Without HEAP_GENERATE_EXCEPTIONS a failing HeapAlloc returns NULL and
   // leaves the last error alone.
   DWORD saved = GetLastError();
@@ -519,6 +538,7 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, size_t dwBytes) {
 }
 
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("HeapFree")) return FALSE;
   if (!lpMem) return TRUE;
   {
@@ -533,6 +553,7 @@ BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
 }
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  sim::ApiLock lock;
   sim::Machine& m = sim::M();
   if (m.TakeFault("MessageBoxA")) return 0;
   sim::MessageBoxRecord box;

@@ -2,6 +2,9 @@
 // journal, the virtual clock and fault injection.
 #include "sim/machine.h"
 
+#include "sim/handles.h"
+#include "sim/scheduler.h"
+
 #include "sim/win32_api.h"
 
 #include <cctype>
@@ -115,7 +118,19 @@ Machine& M() {
   return machine;
 }
 
+Machine::~Machine() {
+  EndAllPrograms();
+  JoinMachineThreads();
+  spooler.OnServiceStopped();
+}
+
 void Machine::Reset(const Platform& platform) {
+  // The programs and threads of the last run end first.
+  EndAllPrograms();
+  JoinMachineThreads();
+  programs_.clear();
+  libraries_.clear();
+  debug_output.clear();
   platform_ = platform;
   command_line = "C:\\tavrin\\setup.exe";
   module_path = "C:\\tavrin\\setup.exe";
@@ -127,6 +142,7 @@ void Machine::Reset(const Platform& platform) {
   system_directory_fails = false;
   journal.clear();
   faults_.clear();
+  left_errors_.clear();
   answers.clear();
   message_boxes.clear();
   processes.clear();
@@ -193,11 +209,54 @@ SYSTEMTIME Machine::LocalTime() const {
   return st;
 }
 
+void Machine::Note(const std::string& line) {
+  ApiLock lock;
+  journal.push_back(line);
+}
+
+void Machine::InstallProgram(const std::string& path, Program program) {
+  ApiLock lock;
+  files.Put(path, "MZ " + path);
+  programs_[Upper(path)] = std::move(program);
+}
+
+const Program* Machine::ProgramAt(const std::string& path) const {
+  ApiLock lock;
+  auto it = programs_.find(Upper(path));
+  return it == programs_.end() ? nullptr : &it->second;
+}
+
+void Machine::AddLibraryImage(const LibraryImage& image) {
+  ApiLock lock;
+  libraries_.push_back(image);
+}
+
+const LibraryImage* Machine::ImageOfFile(const std::string& path) const {
+  ApiLock lock;
+  std::optional<std::string> bytes = files.Get(path);
+  if (!bytes) return nullptr;
+  for (const LibraryImage& image : libraries_)
+    if (*bytes == "MZ" + image.id) return &image;
+  return nullptr;
+}
+
+void Machine::LeaveErrorOnSuccess(const std::string& function, DWORD error) {
+  ApiLock lock;
+  left_errors_[function] = error;
+}
+
+void Machine::LeaveError(const char* function) {
+  ApiLock lock;
+  auto it = left_errors_.find(function);
+  if (it != left_errors_.end()) SetLastError(it->second);
+}
+
 void Machine::FailCall(const std::string& function, DWORD error, int times) {
   faults_[function] = Fault{error, times};
 }
 
 bool Machine::TakeFault(const char* function, DWORD* error) {
+  ApiLock lock;
   auto it = faults_.find(function);
   if (it == faults_.end() || it->second.times == 0) return false;
   DWORD e = it->second.error;

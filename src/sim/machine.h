@@ -5,12 +5,16 @@
 // program, and read back what it did. The Win32 functions themselves are
 // declared in win32_api.h.
 //
-// Everything here is single-threaded except the last-error value, which is
-// kept per thread as on Windows.
+// The program, the threads it creates and the simulated programs it starts
+// run on threads of their own; every function of the machine holds the
+// machine's one lock (see scheduler.h), and the last-error value is kept per
+// thread as on Windows. Tests call this interface while no other thread of
+// the machine runs, or between jobs.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -96,7 +100,8 @@ struct RegValue {
 // The registry. Key and value names compare case-insensitively; values keep
 // the order in which they were first written. On the NT family RegDeleteKeyA
 // refuses a key that has subkeys (error 5); on the 9x family it removes the
-// whole subtree.
+// whole subtree. On 64-bit Windows the 32-bit view of HKLM\SOFTWARE is
+// stored under HKLM\SOFTWARE\Wow6432Node; these functions take stored paths.
 class Registry {
  public:
   bool KeyExists(HKEY root, const std::string& path) const;
@@ -134,7 +139,13 @@ class Registry {
 
 // The file system: drive letters, case-insensitive names that keep the case
 // they were created with, folders that must exist before a file is made in
-// them, sharing modes, and files that are in use or fail to read or write.
+// them, sharing modes, files that are in use or fail to read or write, and
+// drives that fill up. Names are kept in UTF-8: the ANSI functions convert
+// them from the code page (Windows-1252) and the wide ones from UTF-16, so
+// both see the same files, and FindFirstFileA gives '?' for characters the
+// code page lacks. Only ASCII letters compare without regard to case; other
+// characters (é against É) compare as they are. The paths this interface
+// takes and the names it gives are UTF-8.
 class FileSystem {
  public:
   void Put(const std::string& path, const std::string& bytes);  // folders made too
@@ -160,6 +171,13 @@ class FileSystem {
   void FailWrites(const std::string& path, DWORD error = ERROR_DISK_FULL,
                   DWORD after_bytes = 0);
   void SetReadOnly(const std::string& path, bool on);
+  // The bytes still free on a drive ("C:", or any path on it). Writes that
+  // grow files there take from it (a WriteFile that does not fit writes
+  // what fits and fails with ERROR_DISK_FULL), and so do files Put there;
+  // deleting and truncating give back. A drive holds 10 GiB unless set;
+  // Reset forgets what was set.
+  void SetFreeSpace(const std::string& drive, uint64_t bytes);
+  uint64_t FreeSpace(const std::string& drive) const;
   int OpenHandles() const;  // file and find handles not closed
   // As at a restart: every handle closed, every mapping ended.
   void ReleaseAll();
@@ -210,14 +228,32 @@ struct PrinterRecord {
         until_time = 0, status = 0, jobs = 0, average_ppm = 0;
 };
 
+// One job of the spooler's queue, as a test reads it.
+struct JobRecord {
+  DWORD id = 0;
+  std::string printer, document, datatype;
+  DWORD status = 0;         // JOB_STATUS_* flags as GetJobA reports them
+  std::string status_text;  // as SetJobA set it; empty when none
+  std::string data;         // the bytes the application wrote
+};
+
 // The print spooler. Its monitors, drivers and printers live in the registry
 // under HKLM\SYSTEM\CurrentControlSet\Control\Print, as on Windows, so a key
-// deleted behind its back is gone for it too. "Local Port" is built in. A
-// registered monitor other than "Local Port" offers the subkeys of its
-// "Ports" key as its ports, while its library is loaded. On the NT family
-// the spooler runs as the service "Spooler"; while it is stopped every call
-// fails with 1722 and no monitor library is loaded. A printer deleted while
-// jobs are queued for it is only marked for deletion.
+// deleted behind its back is gone for it too. "Local Port" is built in; every
+// other registered monitor is a library the spooler loads from the system
+// folder (Machine::AddLibraryImage) and calls through the table its entry
+// point gives: InitializePrintMonitor2 on Windows 2000 and later,
+// InitializePrintMonitor on NT 4.0, InitializeMonitorEx on Windows 9x. Its
+// ports are what its EnumPorts answers. On the NT family the spooler runs as
+// the service "Spooler"; while it is stopped every call fails with 1722 and
+// no monitor library is loaded.
+//
+// Applications print through OpenPrinterA, StartDocPrinterA, WritePrinter and
+// EndDocPrinter; a thread of the machine for each port then sends the
+// printer's jobs in order through its monitor (OpenPort once, StartDocPort,
+// WritePort, EndDocPort). A job leaves the queue when the monitor reports it
+// sent (SetJobA) or when it is deleted; otherwise it is kept. A printer
+// deleted while jobs are queued for it is only marked for deletion.
 class Spooler {
  public:
   bool Running() const;
@@ -232,24 +268,34 @@ class Spooler {
   // (otherwise it stays loaded until the spooler stops or the machine
   // restarts). Default: false.
   void SetUnloadOnDelete(bool on);
-  // Queues a job for the printer, not yet sent to its port: its spool file
-  // (NT: and shadow file) appear in the spool folder. Jobs outlive spooler
-  // restarts, as their files do. Returns the job's id.
+  // Queues a job for the printer that is held, never sent to its port: its
+  // spool file (NT: and shadow file) appear in the spool folder. Jobs
+  // outlive spooler restarts, as their files do. Returns the job's id.
   DWORD QueueJob(const std::string& printer, const std::string& document);
   // The ids of the jobs queued for the printer.
   std::vector<DWORD> Jobs(const std::string& printer) const;
+  // The job with that id, or nothing when it has left the queue.
+  std::optional<JobRecord> Job(DWORD id) const;
+  // The status text SetPortA (level 3) last gave the port; empty when none.
+  std::string PortStatus(const std::string& port) const;
+  // Waits, on the machine's clock, until no job is being sent to a port or
+  // waiting to be sent (jobs of paused printers wait for ever and do not
+  // count). Called by the test while the machine's other threads run.
+  void WaitUntilIdle();
   // Whether DeletePrinter has marked the printer for deletion: it stays, and
   // keeps its driver and monitor in use, until its last job is gone.
   bool PendingDeletion(const std::string& printer) const;
-  // Register a monitor as an earlier setup would have, library loaded.
+  // Register a monitor as an earlier setup would have, library loaded. A
+  // library missing from the system folder is put there first: the product's
+  // monitor (image "tavmon", on Windows 9x "tavmon95") when the machine knows
+  // that image, otherwise a placeholder monitor that offers no ports.
   void InstallMonitor(const std::string& name, const std::string& library);
-  // A library that loads but is no monitor: AddMonitorA fails with this error.
-  void SetBrokenMonitorLibrary(const std::string& library, DWORD error);
   std::vector<DriverRecord> driver_calls;    // every AddPrinterDriverA record
   std::vector<PrinterRecord> printer_calls;  // every AddPrinterA record
   int OpenHandles() const;                   // printer handles not closed
-  // Called by the service "Spooler" (and at boot): a stopped spooler unloads
-  // every monitor library; a started one loads the registered monitors'.
+  // Called by the service "Spooler" (and at boot): a stopped spooler stops
+  // sending jobs and unloads every monitor (MONITOR2: after its Shutdown); a
+  // started one loads the registered monitors and sends the waiting jobs.
   void OnServiceStopped();
   void OnServiceStarted();
 
@@ -313,8 +359,48 @@ class Services {
   std::unique_ptr<Impl> impl_;
 };
 
+// What a simulated program is given when CreateProcessA starts it.
+struct ProgramStart {
+  std::string application;  // the file started
+  std::string command_line;
+  std::string current_directory;
+  DWORD process_id = 0;
+  // Its standard handles, held by its own process (they close when it
+  // ends); null where it was given none.
+  HANDLE input = nullptr;
+  HANDLE output = nullptr;
+  HANDLE error = nullptr;
+};
+
+// A simulated program: its main function, run on a thread of its own with
+// the machine's Win32 functions; what it returns is its exit code. It runs
+// until it returns or is ended (TerminateProcess); a program that waits for
+// ever waits in WaitForProgramEnd.
+using Program = std::function<DWORD(const ProgramStart&)>;
+
+// Called by a simulated program: waits until its process is ended.
+void WaitForProgramEnd();
+
+// A library the machine can load from a file (LoadLibraryA, the spooler's
+// monitors): the libraries are linked into the native build, and a file is
+// that library when its bytes are "MZ" followed by the image's id. A
+// library built for another processor than the process's is refused, as
+// Windows refuses it (ERROR_BAD_EXE_FORMAT).
+struct LibraryImage {
+  std::string id;
+  WORD processor = PROCESSOR_ARCHITECTURE_INTEL;
+  std::map<std::string, FARPROC> exports;  // by name
+};
+
 class Machine {
  public:
+  Machine() = default;
+  // The process ends: its programs and threads end, and the spooler stops,
+  // so that the monitor gets back what it holds.
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
   // Boots a fresh machine of the given platform: the registry's base keys,
   // the Windows folders with rundll32.exe, the spooler with "Local Port" and
   // the print processor "winprint", the service "Spooler" running, an
@@ -334,13 +420,14 @@ class Machine {
   bool administrator = true;  // false: HKLM writes, AddMonitorA, the SCM deny (5)
   bool system_directory_fails = false;  // GetSystemDirectoryA returns 0
   // On 64-bit Windows: the program is a 32-bit build running under WOW64
-  // (GetSystemInfo reports INTEL, IsWow64Process TRUE). Ignored elsewhere.
+  // (GetSystemInfo reports INTEL, IsWow64Process TRUE, and the registry
+  // shows it the 32-bit view of HKLM\SOFTWARE). Ignored elsewhere.
   bool wow64 = false;
 
   // A journal of the calls that change or wait, one line each, in order, for
   // tests of sequence: "Sleep 500", "AddMonitorA TAVRIN Monitor", ...
   std::vector<std::string> journal;
-  void Note(const std::string& line) { journal.push_back(line); }
+  void Note(const std::string& line);
   std::vector<DWORD> Sleeps() const;  // every Sleep duration, in order
 
   // Virtual clock. Sleep advances it and returns at once.
@@ -354,6 +441,11 @@ class Machine {
   // For the implementations: true, with the error set as last error and
   // stored in *error, when a fault is due for this call.
   bool TakeFault(const char* function, DWORD* error = nullptr);
+  // Makes every call of `function` that succeeds leave `error` as the last
+  // error, as calls of Windows and Wine often do from their inner calls.
+  void LeaveErrorOnSuccess(const std::string& function, DWORD error);
+  // For the implementations, at a success: sets that error when one is set.
+  void LeaveError(const char* function);
 
   // Message boxes: answered from `answers` in order; when it is empty, a box
   // gets IDOK, a Yes/No box IDNO.
@@ -368,6 +460,23 @@ class Machine {
   // What the program wrote to its standard output.
   std::string console;
 
+  // Simulated programs: CreateProcessA of a file at `path` runs `program`.
+  // The file is put there ("MZ" and the path) so that the search rules
+  // find it. Files the machine has no program for start and end at once,
+  // with exit code 0.
+  void InstallProgram(const std::string& path, Program program);
+  // The program installed at `path` (case-insensitive), or null.
+  const Program* ProgramAt(const std::string& path) const;
+
+  // The libraries the machine can load.
+  void AddLibraryImage(const LibraryImage& image);
+  // The image a file holds, or null when the file holds none (or is
+  // missing).
+  const LibraryImage* ImageOfFile(const std::string& path) const;
+
+  // What OutputDebugStringA received, one entry a call.
+  std::vector<std::string> debug_output;
+
   Registry registry;
   FileSystem files;
   Spooler spooler;
@@ -381,6 +490,9 @@ class Machine {
     int times;
   };
   std::map<std::string, Fault> faults_;
+  std::map<std::string, DWORD> left_errors_;
+  std::map<std::string, Program> programs_;  // by upper-case path
+  std::vector<LibraryImage> libraries_;
 };
 
 // The one machine of this process.

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "sim/machine.h"
+#include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
 namespace sim {
@@ -337,6 +338,7 @@ const char* Ptr(const std::optional<std::string>& text) { return text ? text->c_
 // without the final NUL.
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                       LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("GetPrivateProfileStringA")) {
     sim::CopyText("", lpReturnedString, nSize);
     return 0;
@@ -376,6 +378,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
 // file functions' error when it could not be, and FALSE for a cache flush.
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                        LPCSTR lpFileName) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("WritePrivateProfileStringA")) return FALSE;
   return sim::WriteProfileString("WritePrivateProfileStringA", lpAppName, lpKeyName, lpString,
                                  lpFileName);
@@ -384,6 +387,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
 // The same with wide texts, converted to narrow ones.
 BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lpString,
                                        LPCWSTR lpFileName) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("WritePrivateProfileStringW")) return FALSE;
   const auto section = sim::Narrow(lpAppName), key = sim::Narrow(lpKeyName),
              value = sim::Narrow(lpString), file = sim::Narrow(lpFileName);

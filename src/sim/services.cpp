@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/machine.h"
+#include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
 namespace sim {
@@ -350,6 +351,7 @@ using sim::M;
 // connecting, enumerating and querying the lock.
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
                                 DWORD dwDesiredAccess) {
+  sim::ApiLock lock;
   if (M().TakeFault("OpenSCManagerA")) return nullptr;
   sim::Services::Impl& s = sim::State();
   DWORD error = 0;
@@ -373,6 +375,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
 // Opens a simulated service ("Spooler" or one a test added); others fail
 // with 1060.
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD dwDesiredAccess) {
+  sim::ApiLock lock;
   if (M().TakeFault("OpenServiceA")) return nullptr;
   sim::Services::Impl& s = sim::State();
   DWORD error = 0;
@@ -401,6 +404,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD 
 // one 1061. The status record is filled on success and on the errors that
 // report the current status (1052, 1061, 1062).
 BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS lpServiceStatus) {
+  sim::ApiLock lock;
   sim::Services::Impl& s = sim::State();
   std::string line =
       "ControlService " + sim::NameOf(s, hService) + ", " + std::to_string(dwControl);
@@ -453,6 +457,7 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
 // when its start fails). A disabled service gives 1058, one that runs or is
 // still stopping 1056, one whose dependency cannot start 1068.
 BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCSTR* lpServiceArgVectors) {
+  sim::ApiLock lock;
   sim::Services::Impl& s = sim::State();
   std::string line = "StartServiceA " + sim::NameOf(s, hService);
   DWORD error = 0;
@@ -472,6 +477,7 @@ BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD dwNumServiceArgs, LPCSTR* lp
 // Reports the service's current status; needs SERVICE_QUERY_STATUS on the
 // handle. The journal line ends in the state reported, or in the error.
 BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
+  sim::ApiLock lock;
   sim::Services::Impl& s = sim::State();
   std::string line = "QueryServiceStatus " + sim::NameOf(s, hService);
   DWORD error = 0;
@@ -504,6 +510,7 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceSta
 BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServiceState,
                                    LPENUM_SERVICE_STATUSA lpServices, DWORD cbBufSize,
                                    LPDWORD pcbBytesNeeded, LPDWORD lpServicesReturned) {
+  sim::ApiLock lock;
   sim::Services::Impl& s = sim::State();
   std::string line = "EnumDependentServicesA " + sim::NameOf(s, hService) + ", " +
                      std::to_string(dwServiceState);
@@ -557,6 +564,7 @@ BOOL WINAPI EnumDependentServicesA(SC_HANDLE hService, DWORD dwServiceState,
 
 // Closes a manager or service handle.
 BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject) {
+  sim::ApiLock lock;
   if (M().TakeFault("CloseServiceHandle")) return FALSE;
   sim::Services::Impl& s = sim::State();
   if (s.handles.erase(reinterpret_cast<uintptr_t>(hSCObject)) == 0) {

@@ -3,12 +3,14 @@
 #include <cstdio>
 
 #include "sim/machine.h"
+#include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
 // Deletes the subkey and everything below it on every platform. Returns the
 // registry error code (2 when the subkey is missing); the last error value
 // is left alone.
 DWORD WINAPI SHDeleteKeyA(HKEY hkey, LPCSTR pszSubKey) {
+  sim::ApiLock lock;
   DWORD saved = GetLastError();
   DWORD error = 0;
   bool fault = sim::M().TakeFault("SHDeleteKeyA", &error);
@@ -20,6 +22,7 @@ DWORD WINAPI SHDeleteKeyA(HKEY hkey, LPCSTR pszSubKey) {
 // Tells the shell that something changed. Nothing to do here but note the
 // call: "SHChangeNotify 0x8000000, 0, null, null".
 void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2) {
+  sim::ApiLock lock;
   if (sim::M().TakeFault("SHChangeNotify")) return;
   char line[96];
   std::snprintf(line, sizeof(line), "SHChangeNotify 0x%lX, %u, %s, %s",

@@ -3,8 +3,9 @@
 // HKLM\SYSTEM\CurrentControlSet\Control\Print as Windows keeps them, so that a
 // key the program deletes directly is gone for the spooler too. The spooler
 // itself keeps only what Windows keeps in memory: the built-in ports of
-// "Local Port", the monitor libraries it has loaded, the open printer
-// handles, and the queued jobs, whose spool files it reads back at start.
+// "Local Port", the monitors it has loaded (spooler_monitors.cpp), the open
+// printer handles, and the jobs (spooler_jobs.cpp), whose spool files it
+// reads back at start.
 //
 // Error codes follow what Windows 95/98/Me and NT 4.0/2000/XP return; where
 // the two families differ, both are modelled.
@@ -17,13 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "contract/port_record.h"
 #include "sim/machine.h"
+#include "sim/scheduler.h"
+#include "sim/spooler_impl.h"
 #include "sim/win32_api.h"
 
 namespace sim {
-
-namespace {
 
 const char kLocalPort[] = "Local Port";
 const std::string kPrint = "SYSTEM\\CurrentControlSet\\Control\\Print";
@@ -31,41 +31,11 @@ const std::string kMonitors = kPrint + "\\Monitors";
 const std::string kPrinters = kPrint + "\\Printers";
 const std::string kEnvironments = kPrint + "\\Environments";
 
-}  // namespace
-
-struct Spooler::Impl {
-  struct Loaded {
-    std::string monitor;
-    std::string path;
-  };
-  struct PrinterHandle {
-    std::string printer;  // empty for a handle on the print server itself
-    ACCESS_MASK access = 0;
-    bool deleted = false;
-  };
-
-  std::vector<std::string> local_ports;  // the ports "Local Port" offers
-  std::vector<Loaded> loaded;            // monitor libraries in memory
-  bool unload_on_delete = false;
-  std::map<std::string, DWORD> broken;  // upper-case library file name -> error
-  struct Job {
-    DWORD id = 0;
-    std::string printer;
-    std::vector<std::string> files;  // spool file, and on NT its shadow file
-  };
-
-  std::map<uintptr_t, PrinterHandle> handles;
-  uintptr_t next_handle = 0x7A000010;
-  std::vector<Job> jobs;  // queued jobs of every printer, in the order queued
-  DWORD next_job = 2;
-};
-
-namespace {
+// ---- Shared helpers -------------------------------------------------------------
 
 Spooler::Impl& State() { return M().spooler.impl(); }
 Registry& Reg() { return M().registry; }
 bool IsNT() { return M().platform().family == Family::NT; }
-bool IsAdmin() { return !IsNT() || M().administrator; }
 
 std::string Text(LPCSTR s) { return s ? s : "NULL"; }
 bool Empty(LPCSTR s) { return !s || !*s; }
@@ -75,6 +45,93 @@ std::string BaseName(const std::string& path) {
   size_t cut = path.find_last_of("\\/:");
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    std::string item = text.substr(start, comma - start);
+    size_t first = item.find_first_not_of(' ');
+    size_t last = item.find_last_not_of(' ');
+    if (first != std::string::npos) out.push_back(item.substr(first, last - first + 1));
+    start = comma + 1;
+  }
+  return out;
+}
+
+std::string ReadString(const std::string& key, const char* name) {
+  std::optional<RegValue> v = Reg().GetValue(HKEY_LOCAL_MACHINE, key, name);
+  return v ? v->AsString() : std::string();
+}
+
+DWORD ReadDword(const std::string& key, const char* name) {
+  std::optional<RegValue> v = Reg().GetValue(HKEY_LOCAL_MACHINE, key, name);
+  return v ? v->AsDword() : 0;
+}
+
+std::optional<std::string> FindSubKey(const std::string& parent, const std::string& name) {
+  for (const std::string& key : Reg().SubKeys(HKEY_LOCAL_MACHINE, parent)) {
+    if (EqualNoCase(key, name)) return key;
+  }
+  return std::nullopt;
+}
+
+std::string MonitorKey(const std::string& name) { return kMonitors + "\\" + name; }
+std::string PrinterKey(const std::string& name) { return kPrinters + "\\" + name; }
+
+// The subkeys of "Monitors" that carry a "Driver" value.
+std::vector<std::string> RegisteredMonitors() {
+  std::vector<std::string> out;
+  for (const std::string& key : Reg().SubKeys(HKEY_LOCAL_MACHINE, kMonitors)) {
+    if (Reg().GetValue(HKEY_LOCAL_MACHINE, MonitorKey(key), "Driver")) out.push_back(key);
+  }
+  return out;
+}
+
+BOOL Finish(DWORD error) {
+  if (error == 0) return TRUE;
+  SetLastError(error);
+  return FALSE;
+}
+
+void Journal(const std::string& line, DWORD error) {
+  M().Note(error ? line + " -> " + std::to_string(error) : line);
+}
+
+// Only the local computer is reachable.
+DWORD Enter(const char* function, LPCSTR server) {
+  DWORD error = 0;
+  if (M().TakeFault(function, &error)) return error;
+  if (!M().spooler.Running()) return RPC_S_SERVER_UNAVAILABLE;
+  if (!Empty(server)) return IsNT() ? RPC_S_SERVER_UNAVAILABLE : ERROR_INVALID_PARAMETER;
+  return 0;
+}
+
+Spooler::Impl::PrinterHandle* FindPrinterHandle(Spooler::Impl& s, HANDLE h) {
+  auto it = s.handles.find(reinterpret_cast<uintptr_t>(h));
+  return it == s.handles.end() ? nullptr : &it->second;
+}
+
+bool IsPendingDeletion(const std::string& printer) {
+  return (ReadDword(PrinterKey(printer), "Status") & PRINTER_STATUS_PENDING_DELETION) != 0;
+}
+
+bool KnownDatatype(const std::string& datatype) {
+  std::string d = Upper(datatype);
+  return d == "RAW" || d == "TEXT" || d == "EMF" || d.rfind("RAW [", 0) == 0 ||
+         d.rfind("NT EMF 1.00", 0) == 0;
+}
+
+DWORD CheckCounters(LPDWORD needed, LPDWORD returned) {
+  if (IsNT() && (!needed || !returned)) return RPC_X_NULL_REF_POINTER;
+  return 0;
+}
+
+namespace {
+
+bool IsAdmin() { return !IsNT() || M().administrator; }
 
 std::string ParentOf(const std::string& path) {
   size_t cut = path.find_last_of('\\');
@@ -90,22 +147,6 @@ std::vector<std::string> SplitList(LPCSTR list) {
   std::vector<std::string> out;
   if (!list) return out;
   for (const char* p = list; *p; p += std::strlen(p) + 1) out.emplace_back(p);
-  return out;
-}
-
-// The items of a comma-separated list, blanks around them removed.
-std::vector<std::string> SplitCommas(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t comma = text.find(',', start);
-    if (comma == std::string::npos) comma = text.size();
-    std::string item = text.substr(start, comma - start);
-    size_t first = item.find_first_not_of(' ');
-    size_t last = item.find_last_not_of(' ');
-    if (first != std::string::npos) out.push_back(item.substr(first, last - first + 1));
-    start = comma + 1;
-  }
   return out;
 }
 
@@ -134,47 +175,6 @@ std::vector<std::string> ReadMultiString(const RegValue& value) {
   }
   if (!item.empty()) out.push_back(item);
   return out;
-}
-
-// A string value of a key under HKLM, empty when missing.
-std::string ReadString(const std::string& key, const char* name) {
-  std::optional<RegValue> v = Reg().GetValue(HKEY_LOCAL_MACHINE, key, name);
-  return v ? v->AsString() : std::string();
-}
-
-DWORD ReadDword(const std::string& key, const char* name) {
-  std::optional<RegValue> v = Reg().GetValue(HKEY_LOCAL_MACHINE, key, name);
-  return v ? v->AsDword() : 0;
-}
-
-// The stored spelling of subkey `name` of `parent`, if it exists.
-std::optional<std::string> FindSubKey(const std::string& parent, const std::string& name) {
-  for (const std::string& key : Reg().SubKeys(HKEY_LOCAL_MACHINE, parent)) {
-    if (EqualNoCase(key, name)) return key;
-  }
-  return std::nullopt;
-}
-
-BOOL Finish(DWORD error) {
-  if (error == 0) return TRUE;
-  SetLastError(error);
-  return FALSE;
-}
-
-// Adds a journal line, with the error appended when the call failed.
-void Journal(const std::string& line, DWORD error) {
-  M().Note(error ? line + " -> " + std::to_string(error) : line);
-}
-
-// What every spooler call checks first: an injected fault, the spooler's
-// state and the server name (only the local computer is reachable).
-// Returns 0 or the error.
-DWORD Enter(const char* function, LPCSTR server) {
-  DWORD error = 0;
-  if (M().TakeFault(function, &error)) return error;
-  if (!M().spooler.Running()) return RPC_S_SERVER_UNAVAILABLE;
-  if (!Empty(server)) return IsNT() ? RPC_S_SERVER_UNAVAILABLE : ERROR_INVALID_PARAMETER;
-  return 0;
 }
 
 // ---- Printing environments --------------------------------------------------
@@ -253,20 +253,7 @@ std::string DriverFileDir(const Environment& env, DWORD version) {
   return env.versioned ? env.dir + "\\" + std::to_string(version) : env.dir;
 }
 
-// ---- Monitors and ports -------------------------------------------------------
-
-std::string MonitorKey(const std::string& name) { return kMonitors + "\\" + name; }
-std::string PrinterKey(const std::string& name) { return kPrinters + "\\" + name; }
-
-// The registered monitors in registry order: the subkeys of "Monitors" that
-// carry a "Driver" value.
-std::vector<std::string> RegisteredMonitors() {
-  std::vector<std::string> out;
-  for (const std::string& key : Reg().SubKeys(HKEY_LOCAL_MACHINE, kMonitors)) {
-    if (Reg().GetValue(HKEY_LOCAL_MACHINE, MonitorKey(key), "Driver")) out.push_back(key);
-  }
-  return out;
-}
+// ---- Monitors -----------------------------------------------------------------------
 
 std::optional<std::string> RegisteredMonitor(const std::string& name) {
   std::optional<std::string> key = FindSubKey(kMonitors, name);
@@ -274,94 +261,21 @@ std::optional<std::string> RegisteredMonitor(const std::string& name) {
   return key;
 }
 
-bool IsLoaded(const Spooler::Impl& s, const std::string& monitor) {
-  for (const Spooler::Impl::Loaded& l : s.loaded) {
-    if (EqualNoCase(l.monitor, monitor)) return true;
-  }
-  return false;
-}
-
-// A monitor library's path: a bare name is looked for in the system folder.
-std::string LibraryPath(const std::string& library) {
-  return HasDirectory(library) ? library : M().platform().system_dir + "\\" + library;
-}
-
-// Loads a monitor's library, as the spooler does at start and in AddMonitorA.
-// Returns 0 or the error that loading gives.
-DWORD LoadMonitor(Spooler::Impl& s, const std::string& monitor, const std::string& library) {
-  std::string path = LibraryPath(library);
-  if (!M().files.Exists(path)) return IsNT() ? ERROR_MOD_NOT_FOUND : ERROR_INVALID_PARAMETER;
-  auto broken = s.broken.find(Upper(BaseName(library)));
-  if (broken != s.broken.end()) return broken->second;  // loaded, refused, unloaded again
-  if (!IsLoaded(s, monitor)) {
-    M().files.SetLoaded(path, true);
-    s.loaded.push_back(Spooler::Impl::Loaded{monitor, M().files.NameOf(path)});
-  }
-  return 0;
-}
-
-// Unloads a monitor; its library stays mapped while another monitor uses it.
-void UnloadMonitor(Spooler::Impl& s, const std::string& monitor) {
-  for (size_t i = 0; i < s.loaded.size(); ++i) {
-    if (!EqualNoCase(s.loaded[i].monitor, monitor)) continue;
-    std::string path = s.loaded[i].path;
-    s.loaded.erase(s.loaded.begin() + static_cast<long>(i));
-    bool shared = false;
-    for (const Spooler::Impl::Loaded& l : s.loaded) shared = shared || EqualNoCase(l.path, path);
-    if (!shared) M().files.SetLoaded(path, false);
-    return;
-  }
-}
-
-struct Port {
-  std::string name, monitor, description;
-};
-
-// The ports one monitor offers now: the built-in ones of "Local Port", the
-// subkeys of "Ports" for a monitor whose library is loaded.
-std::vector<Port> PortsOf(const Spooler::Impl& s, const std::string& monitor) {
-  std::vector<Port> out;
-  if (EqualNoCase(monitor, kLocalPort)) {
-    for (const std::string& port : s.local_ports) out.push_back(Port{port, monitor, kLocalPort});
-    return out;
-  }
-  if (!IsLoaded(s, monitor)) return out;
-  std::string ports = MonitorKey(monitor) + "\\Ports";
-  for (const std::string& port : Reg().SubKeys(HKEY_LOCAL_MACHINE, ports)) {
-    std::string description = ReadString(ports + "\\" + port, "Description");
-    // What our monitor answers for a port without a description.
-    if (description.empty()) description = kPortRecord[PORT_DESCRIPTION].default_text;
-    out.push_back(Port{port, monitor, description});
-  }
-  return out;
-}
-
-std::vector<Port> AllPorts(const Spooler::Impl& s) {
-  std::vector<Port> out;
-  for (const std::string& monitor : RegisteredMonitors()) {
-    for (Port& port : PortsOf(s, monitor)) out.push_back(port);
-  }
-  return out;
-}
-
-bool PortOffered(const Spooler::Impl& s, const std::string& name) {
-  for (const Port& port : AllPorts(s)) {
-    if (EqualNoCase(port.name, name)) return true;
-  }
-  return false;
-}
-
 // ---- Printers -------------------------------------------------------------------
 
 std::vector<std::string> Printers() { return Reg().SubKeys(HKEY_LOCAL_MACHINE, kPrinters); }
 
-// Whether some printer prints to one of the monitor's ports.
-// Its ports count whether or not its library is loaded.
-bool MonitorInUse(const Spooler::Impl& s, const std::string& monitor) {
-  std::vector<std::string> ports =
-      EqualNoCase(monitor, kLocalPort)
-          ? s.local_ports
-          : Reg().SubKeys(HKEY_LOCAL_MACHINE, MonitorKey(monitor) + "\\Ports");
+// Whether some printer prints to one of the monitor's ports, as the monitor
+// lists them now (a monitor whose library is not loaded has none).
+bool MonitorInUse(Spooler::Impl& s, const std::string& monitor) {
+  std::vector<std::string> ports;
+  if (EqualNoCase(monitor, kLocalPort)) {
+    ports = s.local_ports;
+  } else if (std::shared_ptr<MonitorHost> host = HostOf(s, monitor)) {
+    std::vector<Port> offered;
+    if (MonitorPorts(*host, 1, &offered))
+      for (const Port& port : offered) ports.push_back(port.name);
+  }
   for (const std::string& printer : Printers()) {
     for (const std::string& used : SplitCommas(ReadString(PrinterKey(printer), "Port"))) {
       for (const std::string& port : ports) {
@@ -379,111 +293,13 @@ bool DriverInUse(const std::string& driver) {
   return false;
 }
 
-bool HasJobs(const Spooler::Impl& s, const std::string& printer) {
-  for (const Spooler::Impl::Job& job : s.jobs) {
-    if (EqualNoCase(job.printer, printer)) return true;
-  }
-  return false;
-}
-
-bool IsPendingDeletion(const std::string& printer) {
-  return (ReadDword(PrinterKey(printer), "Status") & PRINTER_STATUS_PENDING_DELETION) != 0;
-}
-
-// Removes the printer's jobs with their spool files; a printer marked for
-// deletion goes with its last job.
-void PurgeJobs(Spooler::Impl& s, const std::string& printer) {
-  for (size_t i = s.jobs.size(); i-- > 0;) {
-    if (!EqualNoCase(s.jobs[i].printer, printer)) continue;
-    for (const std::string& file : s.jobs[i].files) M().files.Remove(file);
-    s.jobs.erase(s.jobs.begin() + static_cast<long>(i));
-  }
-  if (FindSubKey(kPrinters, printer) && IsPendingDeletion(printer))
-    Reg().DeleteTree(HKEY_LOCAL_MACHINE, PrinterKey(printer));
-}
-
 bool ValidPrinterName(LPCSTR name) { return !Empty(name) && std::strpbrk(name, ",!\\") == nullptr; }
-
-bool KnownDatatype(const std::string& datatype) {
-  std::string d = Upper(datatype);
-  return d == "RAW" || d == "TEXT" || d == "EMF" || d.rfind("RAW [", 0) == 0 ||
-         d.rfind("NT EMF 1.00", 0) == 0;
-}
 
 HANDLE NewPrinterHandle(Spooler::Impl& s, const std::string& printer, ACCESS_MASK access) {
   uintptr_t value = s.next_handle;
   s.next_handle += 4;
-  s.handles[value] = Spooler::Impl::PrinterHandle{printer, access, false};
+  s.handles[value] = Spooler::Impl::PrinterHandle{printer, access, false, 0};
   return reinterpret_cast<HANDLE>(value);
-}
-
-Spooler::Impl::PrinterHandle* FindPrinterHandle(Spooler::Impl& s, HANDLE h) {
-  auto it = s.handles.find(reinterpret_cast<uintptr_t>(h));
-  return it == s.handles.end() ? nullptr : &it->second;
-}
-
-// ---- Enumeration buffers -----------------------------------------------------------
-
-// Strings of an enumeration, packed downward from the end of the caller's
-// buffer as Windows packs them. A pool without a buffer only counts bytes.
-class StringPool {
- public:
-  StringPool() = default;
-  StringPool(LPBYTE base, DWORD end) : base_(base), end_(end) {}
-
-  LPSTR Add(const std::string& text) { return Place(text.c_str(), text.size() + 1); }
-  // An optional field: an empty text gives a null pointer.
-  LPSTR AddOptional(const std::string& text) { return text.empty() ? nullptr : Add(text); }
-  LPSTR AddList(const std::vector<std::string>& items) {
-    if (items.empty()) return nullptr;
-    std::vector<BYTE> block = MultiString(items);
-    return Place(reinterpret_cast<const char*>(block.data()), block.size());
-  }
-  DWORD bytes() const { return bytes_; }
-
- private:
-  LPSTR Place(const char* data, size_t size) {
-    bytes_ += static_cast<DWORD>(size);
-    if (!base_) return nullptr;
-    end_ -= static_cast<DWORD>(size);
-    std::memcpy(base_ + end_, data, size);
-    return reinterpret_cast<LPSTR>(base_ + end_);
-  }
-
-  LPBYTE base_ = nullptr;
-  DWORD end_ = 0;
-  DWORD bytes_ = 0;
-};
-
-// Fills an enumeration buffer: `count` fixed records of type Record at the
-// start, their strings at the end. fill(i, record, pool) sets record i.
-// Returns 0, or ERROR_INSUFFICIENT_BUFFER with *needed set and *returned 0.
-template <typename Record, typename Fill>
-DWORD Pack(size_t count, Fill fill, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned) {
-  StringPool measure;
-  for (size_t i = 0; i < count; ++i) {
-    Record record{};
-    fill(i, record, measure);
-  }
-  DWORD total = static_cast<DWORD>(count * sizeof(Record)) + measure.bytes();
-  if (needed) *needed = total;
-  if (returned) *returned = 0;
-  if (size < total) return ERROR_INSUFFICIENT_BUFFER;
-  if (!buffer && size) return ERROR_INVALID_USER_BUFFER;
-  StringPool pool(buffer, size);
-  for (size_t i = 0; i < count; ++i) {
-    Record record{};
-    fill(i, record, pool);
-    std::memcpy(buffer + i * sizeof(Record), &record, sizeof(Record));
-  }
-  if (returned) *returned = static_cast<DWORD>(count);
-  return 0;
-}
-
-// The NT family refuses null output counters; the 9x family does without them.
-DWORD CheckCounters(LPDWORD needed, LPDWORD returned) {
-  if (IsNT() && (!needed || !returned)) return RPC_X_NULL_REF_POINTER;
-  return 0;
 }
 
 // ---- Driver records -----------------------------------------------------------------
@@ -644,7 +460,7 @@ PrinterRecord CopyPrinterRecord(const PRINTER_INFO_2A& pi) {
 
 // AddPrinterA's checks, in the order the spooler makes them. Returns 0 or the
 // error.
-DWORD CheckNewPrinter(const Spooler::Impl& s, const PRINTER_INFO_2A& pi) {
+DWORD CheckNewPrinter(Spooler::Impl& s, const PRINTER_INFO_2A& pi) {
   if (!ValidPrinterName(pi.pPrinterName)) return ERROR_INVALID_PRINTER_NAME;
   if (FindSubKey(kPrinters, pi.pPrinterName)) return ERROR_PRINTER_ALREADY_EXISTS;
   if (Empty(pi.pPortName)) return ERROR_UNKNOWN_PORT;
@@ -689,6 +505,7 @@ void WritePrinter(const PRINTER_INFO_2A& pi) {
   Reg().SetDword(hklm, key, "Status", pi.Status);
 }
 
+
 }  // namespace
 
 // ---- The control interface ---------------------------------------------------------
@@ -712,9 +529,10 @@ bool Spooler::HasDriver(const std::string& environment, const std::string& name)
 }
 
 std::vector<std::string> Spooler::Ports() const {
+  ApiLock lock;
   std::vector<std::string> out;
   if (!Running()) return out;
-  for (const Port& port : AllPorts(*impl_)) out.push_back(port.name);
+  for (const Port& port : AllPorts(*impl_, 1)) out.push_back(port.name);
   return out;
 }
 
@@ -724,110 +542,78 @@ std::vector<std::string> Spooler::Monitors() const {
 }
 
 std::vector<std::string> Spooler::LoadedLibraries() const {
+  ApiLock lock;
   std::vector<std::string> out;
-  for (const Impl::Loaded& l : impl_->loaded) {
+  for (const std::shared_ptr<MonitorHost>& host : impl_->hosts) {
     bool seen = false;
-    for (const std::string& path : out) seen = seen || EqualNoCase(path, l.path);
-    if (!seen) out.push_back(l.path);
+    for (const std::string& path : out) seen = seen || EqualNoCase(path, host->path);
+    if (!seen) out.push_back(host->path);
   }
   return out;
 }
 
 void Spooler::SetUnloadOnDelete(bool on) { impl_->unload_on_delete = on; }
 
-DWORD Spooler::QueueJob(const std::string& printer, const std::string& document) {
-  Impl& s = *impl_;
-  std::optional<std::string> key = FindSubKey(kPrinters, printer);
-  if (!key) {
-    std::fprintf(stderr, "no simulated printer \"%s\"\n", printer.c_str());
-    std::abort();
-  }
-  Impl::Job job;
-  job.id = s.next_job++;
-  job.printer = *key;
-  const std::string& dir = M().platform().spool_dir;
-  char name[16];
-  if (IsNT()) {
-    std::snprintf(name, sizeof(name), "%05lu", static_cast<unsigned long>(job.id));
-    job.files = {dir + "\\" + name + ".SPL", dir + "\\" + name + ".SHD"};
-  } else {
-    std::snprintf(name, sizeof(name), "~SPL%04lX", static_cast<unsigned long>(job.id));
-    job.files = {dir + "\\" + name + ".TMP"};
-  }
-  M().files.Put(job.files[0], "%!PS-Adobe-3.0\n%%Title: " + document + "\n");
-  if (job.files.size() > 1) M().files.Put(job.files[1], "shadow of job " + std::to_string(job.id));
-  s.jobs.push_back(job);
-  return job.id;
-}
-
-std::vector<DWORD> Spooler::Jobs(const std::string& printer) const {
-  std::vector<DWORD> out;
-  for (const Impl::Job& job : impl_->jobs) {
-    if (EqualNoCase(job.printer, printer)) out.push_back(job.id);
-  }
-  return out;
-}
-
 bool Spooler::PendingDeletion(const std::string& printer) const {
   std::optional<std::string> key = FindSubKey(kPrinters, printer);
   return key && IsPendingDeletion(*key);
 }
 
-// Registers the monitor and, while the spooler runs, loads its library. A
-// library missing from the system folder is put there first, so that the
-// monitor is loaded as after a real installation.
 void Spooler::InstallMonitor(const std::string& name, const std::string& library) {
-  std::string path = LibraryPath(library);
-  if (!M().files.Exists(path)) M().files.Put(path, "MZ " + BaseName(library));
+  ApiLock lock;
+  std::string path = HasDirectory(library) ? library : M().platform().system_dir + "\\" + library;
+  if (!M().files.Exists(path)) PutDefaultMonitor(path);
   Reg().CreateKey(HKEY_LOCAL_MACHINE, MonitorKey(name));
   Reg().SetString(HKEY_LOCAL_MACHINE, MonitorKey(name), "Driver", library);
   if (Running()) LoadMonitor(*impl_, name, library);
 }
 
-void Spooler::SetBrokenMonitorLibrary(const std::string& library, DWORD error) {
-  if (error == 0) {
-    impl_->broken.erase(Upper(BaseName(library)));
-  } else {
-    impl_->broken[Upper(BaseName(library))] = error;
-  }
-}
-
 int Spooler::OpenHandles() const { return static_cast<int>(impl_->handles.size()); }
 
-// The spooler process ends: every monitor library is unloaded and every
-// printer handle becomes invalid.
+// The spooler process ends: sending stops, every monitor is unloaded and
+// every printer handle becomes invalid.
 void Spooler::OnServiceStopped() {
+  ApiLock lock;
   Impl& s = *impl_;
-  for (const Impl::Loaded& l : s.loaded) M().files.SetLoaded(l.path, false);
-  s.loaded.clear();
+  StopPrinting(s);
+  UnloadAllMonitors(s);
   s.handles.clear();
 }
 
 // The spooler process starts: a printer marked for deletion whose jobs are
-// all gone is deleted now; it loads the library of every registered monitor
-// other than the built-in "Local Port"; one that is missing or refuses to
-// work stays unloaded and offers no ports.
+// all gone is deleted now; it loads every registered monitor other than the
+// built-in "Local Port" (one that is missing or refuses to load stays
+// unloaded and offers no ports) and sends the jobs that wait.
 void Spooler::OnServiceStarted() {
+  ApiLock lock;
   Impl& s = *impl_;
   for (const std::string& printer : Printers()) {
-    if (IsPendingDeletion(printer) && !HasJobs(s, printer))
-      Reg().DeleteTree(HKEY_LOCAL_MACHINE, PrinterKey(printer));
+    if (IsPendingDeletion(printer) && !HasJobs(s, printer)) DeletePrinterNow(s, printer);
   }
   for (const std::string& monitor : RegisteredMonitors()) {
     if (EqualNoCase(monitor, kLocalPort)) continue;
     LoadMonitor(s, monitor, ReadString(MonitorKey(monitor), "Driver"));
   }
+  SendWaitingJobs(s);
 }
 
+// Runs after Machine::Reset has ended every thread of the last run: the
+// monitors of the last run are shut down first, and what they traced goes.
 void Spooler::Reset(const Platform& platform) {
+  ApiLock lock;
   Impl& s = *impl_;
+  ++s.generation;
+  UnloadAllMonitors(s);
+  M().debug_output.clear();
   s.local_ports = {"LPT1:", "LPT2:", "COM1:", "COM2:", "FILE:"};
-  s.loaded.clear();
   s.unload_on_delete = false;
-  s.broken.clear();
   s.handles.clear();
   s.jobs.clear();
   s.next_job = 2;
+  s.registry_keys.clear();
+  s.port_status.clear();
+  s.sending_ports.clear();
+  s.port_threads = 0;
   driver_calls.clear();
   printer_calls.clear();
 
@@ -873,6 +659,7 @@ using sim::M;
 // (names, environment, library).
 BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
+  sim::ApiLock lock;
   std::string line = "EnumMonitorsA " + std::to_string(Level) + ", " + std::to_string(cbBuf);
   DWORD error = sim::Enter("EnumMonitorsA", pName);
   if (!error) error = sim::CheckCounters(pcbNeeded, pcReturned);
@@ -903,9 +690,11 @@ BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf
 }
 
 // Lists the ports of every monitor, level 1 (names) or 2 (name, monitor,
-// description, type). The 9x family answers an unknown level with no ports.
+// description, type), as each loaded monitor's EnumPorts answers at that
+// level. The 9x family answers an unknown level with no ports.
 BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded,
                        LPDWORD pcReturned) {
+  sim::ApiLock lock;
   std::string line = "EnumPortsA " + std::to_string(Level) + ", " + std::to_string(cbBuf);
   DWORD error = sim::Enter("EnumPortsA", pName);
   if (!error) error = sim::CheckCounters(pcbNeeded, pcReturned);
@@ -920,7 +709,7 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
     }
   }
   if (!error) {
-    std::vector<sim::Port> ports = sim::AllPorts(sim::State());
+    std::vector<sim::Port> ports = sim::AllPorts(sim::State(), Level);
     if (Level == 1) {
       error = sim::Pack<PORT_INFO_1A>(
           ports.size(),
@@ -935,7 +724,7 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
             r.pPortName = pool.Add(ports[i].name);
             r.pMonitorName = pool.Add(ports[i].monitor);
             r.pDescription = pool.Add(ports[i].description);
-            r.fPortType = PORT_TYPE_WRITE;
+            r.fPortType = ports[i].type;
           },
           pPort, cbBuf, pcbNeeded, pcReturned);
     }
@@ -946,8 +735,12 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
 
 // Registers a monitor (level 2 only) and loads its library from the system
 // folder. NT: 3006 when the monitor is registered already, 126 when the
-// library is missing; the 9x family answers 183 and 87 instead.
+// library is missing; the 9x family answers 183 and 87 instead. A library
+// that is no image for this processor gives 193, one without the entry
+// point of this platform 127, an entry point that fails its own error; the
+// monitor is then not registered.
 BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
+  sim::ApiLock lock;
   const auto* info = Level == 2 ? reinterpret_cast<const MONITOR_INFO_2A*>(pMonitors) : nullptr;
   std::string line = "AddMonitorA";
   if (info) {
@@ -991,6 +784,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
 // at for the local computer (Windows before Vista). The library stays loaded
 // until the spooler stops, unless SetUnloadOnDelete(true).
 BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) {
+  sim::ApiLock lock;
   std::string line = "DeleteMonitorA " + sim::Text(pEnvironment) + ", " + sim::Text(pMonitorName);
   sim::Spooler::Impl& s = sim::State();
   bool nt = sim::IsNT();
@@ -1020,6 +814,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) 
 // own) as a NUL-ended text; *pcbNeeded receives its size.
 BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
                                        LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded) {
+  sim::ApiLock lock;
   DWORD error = sim::Enter("GetPrinterDriverDirectoryA", pName);
   std::optional<sim::Environment> env;
   if (error) {
@@ -1048,6 +843,7 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
 // folder (NT: its version subfolder) and records the driver in the registry.
 // Every record passed is kept in driver_calls, whatever the outcome.
 BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
+  sim::ApiLock lock;
   sim::DriverRecord record = sim::CopyDriverRecord(Level, pDriverInfo);
   M().spooler.driver_calls.push_back(record);
   std::string name = "NULL", env = "NULL";
@@ -1066,6 +862,7 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
 // Removes a driver from the environment (null: the platform's own), on the
 // NT family from every version; its files stay.
 BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName) {
+  sim::ApiLock lock;
   std::string line =
       "DeletePrinterDriverA " + sim::Text(pEnvironment) + ", " + sim::Text(pDriverName);
   DWORD error = sim::Enter("DeletePrinterDriverA", pName);
@@ -1100,6 +897,7 @@ BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverN
 // file names as full paths).
 BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
                                 DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  sim::ApiLock lock;
   DWORD error = sim::Enter("EnumPrinterDriversA", pName);
   if (!error) error = sim::CheckCounters(pcbNeeded, pcReturned);
   if (!error && Level != 1 && Level != 3) error = ERROR_INVALID_LEVEL;
@@ -1150,6 +948,7 @@ BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LP
 // Creates a local printer from a PRINTER_INFO_2 record and returns a handle on
 // it with full access, or null. Every record passed is kept in printer_calls.
 HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
+  sim::ApiLock lock;
   const auto* pi = Level == 2 ? reinterpret_cast<const PRINTER_INFO_2A*>(pPrinter) : nullptr;
   std::string line = "AddPrinterA";
   if (pi) {
@@ -1181,6 +980,7 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
 // Opens a printer (NT: a null name opens the print server). Users without
 // administrative rights get no more than PRINTER_ACCESS_USE.
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault) {
+  sim::ApiLock lock;
   sim::Spooler::Impl& s = sim::State();
   bool nt = sim::IsNT();
   DWORD error = sim::Enter("OpenPrinterA", nullptr);
@@ -1207,11 +1007,13 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   return TRUE;
 }
 
-// Deletes the printer behind the handle: its key goes with all its subkeys.
-// While jobs are queued for it the printer is only marked for deletion
+// Deletes the printer behind the handle: its key goes with all its subkeys,
+// and its port is closed when no other printer uses it. While jobs are
+// queued for it the printer is only marked for deletion
 // (PRINTER_STATUS_PENDING_DELETION): it goes with its last job, and until
 // then its driver and monitor stay in use.
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
+  sim::ApiLock lock;
   sim::Spooler::Impl& s = sim::State();
   sim::Spooler::Impl::PrinterHandle* h = sim::FindPrinterHandle(s, hPrinter);
   std::string line = "DeletePrinter " + (h ? h->printer : std::string("<invalid handle>"));
@@ -1233,7 +1035,7 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
     h->deleted = true;
     line += " (pending deletion)";
   } else {
-    sim::Reg().DeleteTree(HKEY_LOCAL_MACHINE, sim::PrinterKey(*key));
+    sim::DeletePrinterNow(s, *key);
     h->deleted = true;
   }
   sim::Journal(line, error);
@@ -1241,10 +1043,13 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
 }
 
 // Level 0 only (the other levels set printer records, which nothing here
-// does): pauses or resumes the printer, or purges it, deleting every job
-// queued for it with its spool files. On the NT family the handle needs
-// PRINTER_ACCESS_ADMINISTER. Other commands give 1803.
+// does): pauses or resumes the printer (a paused printer's jobs wait), or
+// purges it, deleting every job queued for it with its spool files; the job
+// being sent is marked deleting and goes once its port has ended it. On the
+// NT family the handle needs PRINTER_ACCESS_ADMINISTER. Other commands give
+// 1803.
 BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  sim::ApiLock lock;
   sim::Spooler::Impl& s = sim::State();
   sim::Spooler::Impl::PrinterHandle* h = sim::FindPrinterHandle(s, hPrinter);
   std::string line = "SetPrinterA " + (h ? h->printer : std::string("<invalid handle>")) + ", " +
@@ -1272,25 +1077,34 @@ BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
     status = Command == PRINTER_CONTROL_PAUSE ? status | PRINTER_STATUS_PAUSED
                                               : status & ~static_cast<DWORD>(PRINTER_STATUS_PAUSED);
     sim::Reg().SetDword(HKEY_LOCAL_MACHINE, printer, "Status", status);
+    if (Command == PRINTER_CONTROL_RESUME) sim::SendWaitingJobs(s);
   }
   (void)pPrinter;
   sim::Journal(line, error);
   return sim::Finish(error);
 }
 
-// Closes a printer handle. Handles from before a spooler restart are gone.
+// Closes a printer handle, ending a document begun on it as EndDocPrinter
+// would. Handles from before a spooler restart are gone.
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  sim::ApiLock lock;
   if (M().TakeFault("ClosePrinter")) return FALSE;
-  if (sim::State().handles.erase(reinterpret_cast<uintptr_t>(hPrinter)) == 0) {
+  sim::Spooler::Impl& s = sim::State();
+  sim::Spooler::Impl::PrinterHandle* h = sim::FindPrinterHandle(s, hPrinter);
+  if (!h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (h->job) sim::EndDocument(s, *h);
+  s.handles.erase(reinterpret_cast<uintptr_t>(hPrinter));
+  M().LeaveError("ClosePrinter");
   return TRUE;
 }
 
 // Lists the local printers, level 1 or 2.
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                           LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  sim::ApiLock lock;
   DWORD error = sim::Enter("EnumPrintersA", Name);
   if (!error) error = sim::CheckCounters(pcbNeeded, pcReturned);
   if (!error && Level != 1 && Level != 2) error = ERROR_INVALID_LEVEL;

@@ -133,3 +133,5 @@ BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
                           DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
+
+#include "sim/win32_api_more.h"

@@ -171,6 +171,9 @@ typedef SC_HANDLE* LPSC_HANDLE;
 #define KEY_READ 0x20019L
 #define KEY_WRITE 0x20006L
 #define KEY_ALL_ACCESS 0xF003FL
+// The registry view on 64-bit Windows; ignored by 32-bit Windows.
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
 #define REG_NONE 0
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
@@ -533,3 +536,5 @@ typedef struct _PRINTER_INFO_2A {
   DWORD cJobs;
   DWORD AveragePPM;
 } PRINTER_INFO_2A, *PPRINTER_INFO_2A, *LPPRINTER_INFO_2A;
+
+#include "sim/win32_types_more.h"

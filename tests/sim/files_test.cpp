@@ -1,9 +1,12 @@
 // The simulated file system against what Windows does: names, dispositions,
-// sharing, files held by others or mapped as modules, failing media, the
-// standard handles and the handle table.
+// sharing, files held by others or mapped as modules, failing media, full
+// disks, wide names against ANSI ones, the standard handles and the handle
+// table.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim/handles.h"
 #include "sim/machine.h"
@@ -58,6 +61,24 @@ bool Journaled(const std::string& line) {
   for (const std::string& entry : M().journal)
     if (entry == line) return true;
   return false;
+}
+
+// UTF-16 text as the wide functions take it: one code unit to a wchar_t.
+std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+
+HANDLE OpenWide(const std::wstring& path, DWORD access, DWORD share,
+                DWORD disposition = OPEN_EXISTING) {
+  return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// The name FindFirstFileA gives for `pattern`, or "" when it finds none.
+std::string FoundName(const char* pattern) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern, &data);
+  if (find == INVALID_HANDLE_VALUE) return std::string();
+  FindClose(find);
+  return data.cFileName;
 }
 
 const char kFile[] = "C:\\tavrin\\data.bin";
@@ -549,6 +570,129 @@ TEST(SimFiles, InjectedFaults) {
   EXPECT_EQ(DeleteError(kFile), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_TRUE(M().files.Exists(kFile));
   EXPECT_TRUE(Journaled(std::string("DeleteFileA ") + kFile + " -> 32"));
+
+  // The wide functions have faults of their own, journaled as the ANSI ones.
+  const std::wstring file = L"C:\\tavrin\\data.bin", moved = L"C:\\tavrin\\moved.bin";
+  M().FailCall("CreateFileW", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(OpenError(kFile, GENERIC_WRITE, 0), 0u);
+  EXPECT_EQ(OpenWide(file, GENERIC_WRITE, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(Journaled(std::string("CreateFileW ") + kFile));
+  M().FailCall("MoveFileW", ERROR_SHARING_VIOLATION);
+  EXPECT_FALSE(MoveFileW(file.c_str(), moved.c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(M().files.Exists(kFile));
+  EXPECT_TRUE(MoveFileW(file.c_str(), moved.c_str()));
+  EXPECT_EQ(M().files.Get("C:\\tavrin\\moved.bin").value_or("none"), "data");
+  EXPECT_TRUE(Journaled("MoveFileW C:\\tavrin\\data.bin, C:\\tavrin\\moved.bin"));
+}
+
+TEST(SimFiles, WideAndAnsiFunctionsSeeTheSameFiles) {
+  M().Reset(Platform::WinXP());
+  // Cyrillic, CJK and a character beyond the BMP (a surrogate pair in UTF-16).
+  const std::wstring report =
+      Wide(u"C:\\tavrin\\\u041E\u0442\u0447\u0451\u0442 \u65E5\u672C \U0001F600.pdf");
+  const std::string leaf = u8"\u041E\u0442\u0447\u0451\u0442 \u65E5\u672C \U0001F600.pdf";
+  const std::string report_utf8 = "C:\\tavrin\\" + leaf;
+  HANDLE h = OpenWide(report, GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(Write(h, "pdf"));
+  CloseHandle(h);
+  EXPECT_EQ(M().files.List("C:\\tavrin"), (std::vector<std::string>{"setup.exe", leaf}));
+  EXPECT_EQ(M().files.Get(report_utf8).value_or("none"), "pdf");
+  EXPECT_TRUE(Journaled("CreateFileW " + report_utf8));
+  // The ANSI view: one '?' a UTF-16 unit the code page lacks.
+  EXPECT_EQ(FoundName("C:\\tavrin\\*.pdf"), "????? ?? ??.pdf");
+  M().files.Put(report_utf8, "replaced");
+  h = OpenWide(report, GENERIC_READ, FILE_SHARE_READ);
+  EXPECT_EQ(ReadAll(h), "replaced");
+  CloseHandle(h);
+
+  // An ANSI name with Windows-1252 characters is the wide one with their
+  // code points, ASCII letters in any case.
+  h = Open("C:\\tavrin\\caf\xE9.txt", GENERIC_WRITE, 0, CREATE_NEW);
+  EXPECT_TRUE(Write(h, "x"));
+  CloseHandle(h);
+  EXPECT_TRUE(Journaled(u8"CreateFileA C:\\tavrin\\caf\u00E9.txt"));
+  EXPECT_EQ(GetFileAttributesW(L"C:\\TAVRIN\\CAF\u00E9.TXT"),
+            static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_TRUE(MoveFileW(L"c:\\tavrin\\caf\u00E9.txt", L"C:\\tavrin\\\u20AC r\u00E9sum\u00E9.txt"));
+  EXPECT_EQ(FoundName("C:\\tavrin\\\x80 r?sum\xE9.TXT"), "\x80 r\xE9sum\xE9.txt");
+  EXPECT_EQ(M().files.Get(u8"C:\\tavrin\\\u20AC r\u00E9sum\u00E9.txt").value_or("none"), "x");
+  EXPECT_EQ(DeleteError("C:\\tavrin\\\x80 R\xE9SUM\xE9.TXT"), 0u);
+  EXPECT_EQ(FoundName("C:\\tavrin\\*.txt"), "");
+
+  EXPECT_TRUE(CreateDirectoryW(Wide(u"C:\\tavrin\\\u65E5\u672C").c_str(), nullptr));
+  EXPECT_TRUE(M().files.DirectoryExists(u8"C:\\tavrin\\\u65E5\u672C"));
+  // A wchar_t above 0xFFFF is no UTF-16 unit: a program that put a code
+  // point there would pass Windows a different name.
+  EXPECT_EQ(OpenWide(L"C:\\tavrin\\\U0001F600.txt", GENERIC_WRITE, 0, CREATE_NEW),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+  EXPECT_EQ(M().files.OpenHandles(), 0);
+}
+
+TEST(SimFiles, WideFunctionsAreStubsOnWindows9x) {
+  for (const Platform& platform : {Platform::Win95(), Platform::Win98(), Platform::WinMe()}) {
+    SCOPED_TRACE(platform.name);
+    M().Reset(platform);
+    M().files.Put(kFile, "data");
+    M().journal.clear();
+    const std::wstring file = L"C:\\tavrin\\data.bin";
+    auto expect_stub = [](bool failed) {
+      EXPECT_TRUE(failed);
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    };
+    expect_stub(OpenWide(file, GENERIC_WRITE, 0, CREATE_ALWAYS) == INVALID_HANDLE_VALUE);
+    expect_stub(!DeleteFileW(file.c_str()));
+    expect_stub(!MoveFileW(file.c_str(), L"C:\\tavrin\\moved.bin"));
+    expect_stub(GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
+    expect_stub(!CreateDirectoryW(L"C:\\tavrin\\sub", nullptr));
+    EXPECT_EQ(*M().files.Get(kFile), "data");
+    EXPECT_EQ(M().files.List("C:\\tavrin"), (std::vector<std::string>{"data.bin", "setup.exe"}));
+    EXPECT_TRUE(M().journal.empty());
+    EXPECT_EQ(M().files.OpenHandles(), 0);
+  }
+}
+
+TEST(SimFiles, AFullDiskTakesWhatFitsAndDeletingGivesItBack) {
+  M().Reset(Platform::WinXP());
+  ULARGE_INTEGER caller{}, total{}, total_free{};
+  ASSERT_TRUE(GetDiskFreeSpaceExA(nullptr, &caller, &total, &total_free));
+  EXPECT_GE(caller.QuadPart, uint64_t{1} << 30);  // plenty unless a test says otherwise
+
+  M().files.SetFreeSpace("C:", 10);
+  M().files.Put("C:\\tavrin\\log.txt", "1234");  // takes its room too
+  HANDLE h = OpenWide(L"C:\\tavrin\\job.ps", GENERIC_WRITE, kShareAll, CREATE_NEW);
+  DWORD written = 0;
+  EXPECT_TRUE(Write(h, "012", &written));
+  EXPECT_FALSE(Write(h, "3456", &written));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_EQ(written, 3u);
+  EXPECT_FALSE(Write(h, "6", &written));
+  EXPECT_EQ(written, 0u);
+  EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_BEGIN), 0u);
+  EXPECT_TRUE(Write(h, "AB"));  // overwriting needs no room
+  EXPECT_EQ(*M().files.Get("C:\\tavrin\\job.ps"), "AB2345");
+  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\tavrin\\", &caller, &total, &total_free));
+  EXPECT_EQ(caller.QuadPart, 0u);
+  EXPECT_EQ(total_free.QuadPart, 0u);
+
+  // Deleted while open, the file keeps its room until its last handle goes.
+  EXPECT_TRUE(DeleteFileW(L"C:\\tavrin\\job.ps"));
+  EXPECT_EQ(M().files.FreeSpace("C:"), 0u);
+  CloseHandle(h);
+  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\tavrin", &caller, &total, &total_free));
+  EXPECT_EQ(caller.QuadPart, 6u);
+  EXPECT_EQ(total_free.QuadPart, 6u);
+  EXPECT_GT(total.QuadPart, 10u);  // the system's files fill the rest
+  CloseHandle(Open("C:\\tavrin\\log.txt", GENERIC_WRITE, 0, CREATE_ALWAYS));  // truncates
+  EXPECT_EQ(M().files.FreeSpace("c:\\"), 10u);
+
+  EXPECT_FALSE(GetDiskFreeSpaceExA("C:\\nodir", &caller, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(GetDiskFreeSpaceExA("D:\\", &caller, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 // port is configured by the setup program, so there is no dialog: adding,
 // configuring and deleting ports through the spooler fail with
 // ERROR_NOT_SUPPORTED.
-#include <windows.h>
-#include <winsplp.h>
-#include <winspool.h>
+#include "common/win32.h"
 
 namespace {
 

@@ -1,0 +1,83 @@
+// The Win32 functions of the simulated machine that the port monitor and the
+// programs it starts call: threads, waits and locks, pipes and processes,
+// UTF-16 file names and code pages, print jobs and the spooler's status.
+// Included by win32_api.h.
+#pragma once
+
+#include <cstring>
+
+// kernel32: threads, waits and locks (threads.cpp). Waits run on the
+// machine's virtual clock: a timed wait ends when every thread of the
+// machine waits and its time is the next to come.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, size_t dwStackSize,
+                           LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                           DWORD dwCreationFlags, LPDWORD lpThreadId);
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                           BOOL bInitialState, LPCSTR lpName);
+BOOL WINAPI SetEvent(HANDLE hEvent);
+BOOL WINAPI ResetEvent(HANDLE hEvent);
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
+LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
+LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
+PVOID WINAPI InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOID Exchange,
+                                               PVOID Comperand);
+DWORD WINAPI GetCurrentProcessId(void);
+DWORD WINAPI GetCurrentThreadId(void);
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+
+// kernel32: modules. The monitor libraries are linked into the native build;
+// LoadLibraryA of a library the machine knows counts a reference.
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
+size_t WINAPI VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, size_t dwLength);
+
+// kernel32: pipes and processes (processes.cpp).
+BOOL WINAPI CreatePipe(PHANDLE hReadPipe, PHANDLE hWritePipe,
+                       LPSECURITY_ATTRIBUTES lpPipeAttributes, DWORD nSize);
+BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
+                            HANDLE hTargetProcessHandle, LPHANDLE lpTargetHandle,
+                            DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
+BOOL WINAPI SetHandleInformation(HANDLE hObject, DWORD dwMask, DWORD dwFlags);
+BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
+BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+
+// kernel32: UTF-16 file names and the ANSI code page (Windows-1252).
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                          HANDLE hTemplateFile);
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
+BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
+BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName,
+                                PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes,
+                                PULARGE_INTEGER lpTotalNumberOfFreeBytes);
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
+                               int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
+                               int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
+                               LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+
+// winspool: printing a document as an application does, and the job's
+// record that the port monitor reads and sets (spooler.cpp).
+DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);
+BOOL WINAPI StartPagePrinter(HANDLE hPrinter);
+BOOL WINAPI EndPagePrinter(HANDLE hPrinter);
+BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
+BOOL WINAPI EndDocPrinter(HANDLE hPrinter);
+BOOL WINAPI AbortPrinter(HANDLE hPrinter);
+BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
+                    LPDWORD pcbNeeded);
+BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
+BOOL WINAPI SetPortA(LPSTR pName, LPSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo);
+
+// winbase.h's macro.
+#define ZeroMemory(Destination, Length) std::memset((Destination), 0, (Length))

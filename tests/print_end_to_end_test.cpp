@@ -1,0 +1,216 @@
+// The whole product on the simulated machine, as a user meets it: the setup
+// installs it, an application prints a document to "TAVRIN", the spooler
+// hands the job to the real port monitor, which runs the port's program (a
+// stand-in for Ghostscript) and leaves the PDF under the document's name;
+// the uninstall then leaves nothing of it with the spooler. And the ways a
+// job can fail, each ending as a PDF or as a kept .ps with its reason in the
+// monitor's log.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/programs.h"
+#include "test_support.h"
+
+namespace {
+
+using test::kPortKey;
+
+constexpr char kConverter[] = "C:\\tavrin\\res\\convert\\gswin32c.exe";
+constexpr char kOutput[] = "c:\\tavrin\\output\\";
+constexpr char kMonitorLog[] = "c:\\tavrin\\output\\tavmon.log";
+
+// A PostScript job of `size` bytes or more, every line numbered so that a
+// lost or repeated piece shows.
+std::string Job(size_t size) {
+  std::string job = "%!PS-Adobe-3.0\n";
+  for (int line = 0; job.size() < size; ++line)
+    job += "(line " + std::to_string(line) + ") show\n";
+  return job;
+}
+
+class PrintTest : public test::MachineTest {
+ protected:
+  // Boots `platform`, unpacks the product, puts the stand-in for
+  // Ghostscript in its place and installs.
+  void Install(const sim::Platform& platform,
+               sim::Program converter = sim::programs::PdfWriter()) {
+    Boot(platform);
+    StageProduct();
+    if (platform.family == sim::Family::Win9x) InstallApplePostScriptDriver();
+    m.InstallProgram(kConverter, std::move(converter));
+    RunSetup();
+    ASSERT_TRUE(m.spooler.HasPrinter("TAVRIN"));
+    // Failed jobs are logged, as an administrator turns it on.
+    SetPortValue("LogFileUse", 1);
+  }
+
+  void SetPortValue(const char* name, DWORD value) {
+    m.registry.SetDword(HKEY_LOCAL_MACHINE, kPortKey, name, value);
+  }
+
+  // Prints `data` as document `name` the way an application does, and
+  // waits until the spooler has sent it. Returns the job's id.
+  DWORD Print(const std::string& name, const std::string& data) {
+    HANDLE printer = nullptr;
+    char printer_name[] = "TAVRIN";
+    EXPECT_TRUE(OpenPrinterA(printer_name, &printer, nullptr));
+    std::string document = name;
+    DOC_INFO_1A info{&document[0], nullptr, nullptr};
+    const DWORD job = StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info));
+    EXPECT_NE(job, 0u);
+    DWORD written = 0;
+    EXPECT_TRUE(WritePrinter(printer, const_cast<char*>(data.data()),
+                             static_cast<DWORD>(data.size()), &written));
+    EXPECT_TRUE(EndDocPrinter(printer));
+    ClosePrinter(printer);
+    m.spooler.WaitUntilIdle();
+    return job;
+  }
+
+  // What the output folder holds, the monitor's log aside.
+  std::vector<std::string> Output() const {
+    std::vector<std::string> names;
+    for (const std::string& name : m.files.List(kOutput))
+      if (name != "tavmon.log") names.push_back(name);
+    return names;
+  }
+
+  std::string MonitorLog() const { return m.files.Get(kMonitorLog).value_or(""); }
+};
+
+class PrintOnEachFamily : public PrintTest,
+                          public ::testing::WithParamInterface<sim::Platform> {};
+
+TEST_P(PrintOnEachFamily, InstallPrintAndUninstallLeaveOnlyThePdf) {
+  Install(GetParam());
+  const std::string job = Job(200000);  // a dozen pipe-fulls and WritePort pieces
+  const DWORD id = Print("Microsoft Word - Quarterly report.doc", job);
+
+  EXPECT_EQ(Output(), std::vector<std::string>{"Quarterly report.pdf"});
+  EXPECT_EQ(m.files.Get(std::string(kOutput) + "Quarterly report.pdf"),
+            "%PDF-1.4\n" + job + "\n%%EOF\n");
+  EXPECT_FALSE(m.spooler.Job(id)) << "the monitor reports the job sent: it leaves the queue";
+  EXPECT_EQ(MonitorLog().find("failed"), std::string::npos) << MonitorLog();
+
+  // Uninstall (twice on 9x, whose first run asks for a reboot).
+  const int runs = GetParam().family == sim::Family::Win9x ? 2 : 1;
+  for (int run = 0; run < runs; ++run) {
+    m.answers = {IDYES, IDOK};
+    RunSetup("uninstall");
+  }
+  EXPECT_FALSE(m.spooler.HasPrinter("TAVRIN"));
+  EXPECT_FALSE(m.spooler.HasMonitor("TAVRIN Monitor"));
+  for (const std::string& port : m.spooler.Ports()) EXPECT_NE(port, "TAVRINPORT");
+  EXPECT_FALSE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, test::kPrinterKey));
+  EXPECT_FALSE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, kPortKey));
+  EXPECT_FALSE(m.registry.KeyExists(HKEY_LOCAL_MACHINE, test::kUninstallEntry));
+  EXPECT_EQ(m.spooler.OpenHandles(), 0);
+  EXPECT_EQ(m.registry.OpenHandles(), 0);
+  // The user's PDF is theirs: the uninstall deletes no document.
+  EXPECT_TRUE(m.files.Exists(std::string(kOutput) + "Quarterly report.pdf"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PrintOnEachFamily,
+                         ::testing::Values(sim::Platform::Win98(), sim::Platform::NT4(),
+                                           sim::Platform::Win2000(), sim::Platform::WinXP(),
+                                           sim::Platform::Win10x64()),
+                         test::PlatformTestName);
+
+// A program that never reads: after the port's "Timeout" without progress
+// the watchdog ends it; the job is kept whole in its .ps and the spooler
+// is free for the next job.
+TEST_F(PrintTest, HungProgramIsEndedAfterTheTimeoutAndTheJobKept) {
+  Install(sim::Platform::WinXP(), sim::programs::Hangs());
+  SetPortValue("Timeout", 3);
+  const std::string job = Job(300000);
+  const uint64_t start = m.now_ms;
+  const DWORD id = Print("stuck", job);
+  EXPECT_GE(m.now_ms - start, 3000u);
+  EXPECT_LT(m.now_ms - start, 10000u);
+  EXPECT_EQ(Output(), std::vector<std::string>{"stuck.ps"});
+  EXPECT_EQ(m.files.Get(std::string(kOutput) + "stuck.ps"), job);
+  EXPECT_NE(MonitorLog().find("job " + std::to_string(id) + " failed"), std::string::npos)
+      << MonitorLog();
+  EXPECT_NE(MonitorLog().find("3 seconds"), std::string::npos) << MonitorLog();
+
+  m.InstallProgram(kConverter, sim::programs::PdfWriter());
+  Print("next", "%!PS\n(next) show\n");
+  EXPECT_EQ(Output(), (std::vector<std::string>{"next.pdf", "stuck.ps"}));
+}
+
+// A program that dies mid-job: its exit code is logged, the job is kept.
+TEST_F(PrintTest, ProgramThatQuitsMidJobLeavesTheWholePostScript) {
+  Install(sim::Platform::Win2000(), sim::programs::StopsReadingAfter(100000, 3));
+  const std::string job = Job(400000);
+  Print("cut short", job);
+  EXPECT_EQ(Output(), std::vector<std::string>{"cut short.ps"});
+  EXPECT_EQ(m.files.Get(std::string(kOutput) + "cut short.ps"), job);
+  EXPECT_NE(MonitorLog().find("exit code 3"), std::string::npos) << MonitorLog();
+}
+
+// A full disk: no PDF, the queue says why, and since not even the PostScript
+// is whole the job stays in the queue, failed, for the user to print again;
+// the failure reaches the spooler whatever the calls after it leave as last
+// error.
+TEST_F(PrintTest, FullDiskKeepsTheFailedJobQueuedWithItsError) {
+  Install(sim::Platform::WinXP());
+  m.LeaveErrorOnSuccess("ClosePrinter", ERROR_INVALID_HANDLE);
+  m.LeaveErrorOnSuccess("OutputDebugStringA", ERROR_INVALID_HANDLE);
+  m.files.SetFreeSpace("C:", 64 * 1024);
+  const DWORD id = Print("big", Job(300000));
+  EXPECT_EQ(Output().size(), 1u);  // the beginning of big.ps
+  // The log cannot grow on the full disk: the queue tells the user why.
+  std::optional<sim::JobRecord> kept = m.spooler.Job(id);
+  ASSERT_TRUE(kept);
+  EXPECT_TRUE(kept->status & JOB_STATUS_ERROR);
+  EXPECT_NE(kept->status_text.find("disk full (error 112)"), std::string::npos)
+      << kept->status_text;
+  EXPECT_EQ(Calls({"EndDocPort"}),
+            std::vector<std::string>{"EndDocPort TAVRINPORT, job " + std::to_string(id) + " -> 112"})
+      << "the spooler reads the monitor's own error";
+}
+
+// A file where the output folder should be: the job is refused at its start
+// with the monitor's own error and nothing written anywhere, and it stays
+// queued.
+TEST_F(PrintTest, UnusableOutputFolderRefusesTheJob) {
+  Install(sim::Platform::NT4());
+  m.LeaveErrorOnSuccess("ClosePrinter", ERROR_INVALID_HANDLE);
+  m.files.Put("c:\\tavrin\\output", "not a folder");
+  const DWORD id = Print("refused", Job(1000));
+  EXPECT_EQ(m.files.Get("c:\\tavrin\\output"), "not a folder");
+  EXPECT_EQ(Calls({"StartDocPort"}), std::vector<std::string>{"StartDocPort TAVRINPORT, job " +
+                                                             std::to_string(id) + " -> 183"});
+  std::optional<sim::JobRecord> kept = m.spooler.Job(id);
+  ASSERT_TRUE(kept);
+  EXPECT_TRUE(kept->status & JOB_STATUS_ERROR);
+}
+
+// The user deletes the job while the program is stuck with it: once the
+// program is ended nothing of the job is kept, and the log says why.
+TEST_F(PrintTest, CancelledJobKeepsNothing) {
+  Install(sim::Platform::WinXP(), sim::programs::Hangs());
+  HANDLE printer = nullptr;
+  char printer_name[] = "TAVRIN";
+  ASSERT_TRUE(OpenPrinterA(printer_name, &printer, nullptr));
+  char name[] = "unwanted";
+  DOC_INFO_1A info{name, nullptr, nullptr};
+  const DWORD id = StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info));
+  const std::string job = Job(300000);
+  DWORD written = 0;
+  WritePrinter(printer, const_cast<char*>(job.data()), static_cast<DWORD>(job.size()), &written);
+  EndDocPrinter(printer);
+  // Time moves only when every thread waits: after a second the spooler's
+  // thread is stuck in the program's full pipe.
+  Sleep(1000);
+  EXPECT_TRUE(SetJobA(printer, id, 0, nullptr, JOB_CONTROL_CANCEL));
+  ClosePrinter(printer);
+  m.spooler.WaitUntilIdle();
+  EXPECT_TRUE(Output().empty());
+  EXPECT_FALSE(m.spooler.Job(id));
+  EXPECT_NE(MonitorLog().find("job " + std::to_string(id) + " cancelled"), std::string::npos)
+      << MonitorLog();
+}
+
+}  // namespace
