@@ -16,7 +16,11 @@ using document_name::LastPathComponent;
 using document_name::Undecorated;
 using document_name::WithoutApplicationName;
 using document_name::WithoutDocumentExtension;
-using job_naming::DocumentFileStem;
+
+// The PDF's stem of a document within the usual output folder.
+std::u16string DocumentFileStem(const std::u16string& document) {
+  return job_naming::DocumentFileStem(document);
+}
 
 // Pairs of a job's name and what a rule makes of it.
 using Cases = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -117,6 +121,7 @@ TEST(DocumentNameTest, FileStemsOfDecoratedAndEmptyNames) {
               // The safe-name rules come after: a device name left by the path.
               {u"C:\\dev\\con.txt", u"_con"},
               {u"nul.txt", u"_nul"},
+              {u"lpt\u00B2.txt", u"_lpt\u00B2"},
               {u"C:\\dev\\nul.txt.doc", u"_nul.txt"}});
 }
 

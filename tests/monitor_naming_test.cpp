@@ -3,7 +3,13 @@
 
 #include <vector>
 
+#include "monitor/file_calls.h"
+#include "monitor/job_files.h"
+#include "monitor/job_log.h"
 #include "monitor/job_naming.h"
+#include "monitor/monitor_text.h"
+#include "monitor/unicode_text.h"
+#include "test_support.h"
 
 namespace {
 
@@ -13,6 +19,7 @@ using job_naming::FirstFreeNumber;
 using job_naming::NumberedStem;
 using job_naming::OutputFolder;
 using job_naming::SafeFileStem;
+using job_naming::StemBudget;
 using job_naming::SubstituteOutput;
 using job_naming::TemporaryPdfName;
 using job_naming::UnquotedPath;
@@ -39,33 +46,35 @@ TEST(MonitorNamingTest, EndsAndEmptyNames) {
 
 TEST(MonitorNamingTest, DeviceNamesArePrefixed) {
   for (const char16_t* name : {u"CON", u"con", u"Prn", u"AUX", u"nul", u"COM1", u"lpt9", u"NUL.txt",
-                              u"com3.tar.gz", u"CON ", u"nul .x"})
+                              u"com3.tar.gz", u"CON ", u"nul .x",
+                              // Superscript one, two and three are digits of devices too.
+                              u"COM\u00B9", u"lpt\u00B2.txt", u"Com\u00B3 .x"})
     EXPECT_EQ(SafeFileStem(name)[0], u'_') << std::u16string(name).size();
   EXPECT_EQ(SafeFileStem(u"nul.txt"), u"_nul.txt");
-  for (const char16_t* name : {u"CONSOLE", u"COM", u"COM0", u"LPT10", u"NULu", u"xCON", u"AUXiliary"})
+  for (const char16_t* name : {u"CONSOLE", u"COM", u"COM0", u"LPT10", u"NULu", u"xCON", u"AUXiliary",
+                              u"COM\u2074", u"LPT\u00B9\u00B2", u"COM\u00BD"})
     EXPECT_EQ(SafeFileStem(name), name);
 }
 
-TEST(MonitorNamingTest, LengthIsBounded) {
-  const std::u16string longest(job_naming::kMaxStemChars, u'x');
+TEST(MonitorNamingTest, LengthIsCountedInUtf16Units) {
+  const std::size_t cap = job_naming::kMaxStemUnits;
+  const std::u16string longest(cap, u'x');
   EXPECT_EQ(SafeFileStem(longest + u"yyyy"), longest);
   // Cutting may expose trailing dots or blanks: they go as well.
-  std::u16string dotted(job_naming::kMaxStemChars - 2, u'a');
-  dotted += u". tail";
-  EXPECT_EQ(SafeFileStem(dotted), std::u16string(job_naming::kMaxStemChars - 2, u'a'));
-  // Characters are counted, not UTF-16 units: a pair is one character and
-  // is never cut in two.
+  EXPECT_EQ(SafeFileStem(std::u16string(cap - 2, u'a') + u". tail"), std::u16string(cap - 2, u'a'));
+  // A pair counts two units and is never cut in two.
   const std::u16string emoji = u"\U0001F600";
-  std::u16string pairs;
-  for (std::size_t i = 0; i < job_naming::kMaxStemChars + 3; ++i) pairs += emoji;
-  EXPECT_EQ(SafeFileStem(pairs).size(), 2 * job_naming::kMaxStemChars);
-  std::u16string one_short(job_naming::kMaxStemChars - 1, u'a');
-  EXPECT_EQ(SafeFileStem(one_short + emoji + u"b"), one_short + emoji);
+  EXPECT_EQ(SafeFileStem(std::u16string(cap - 1, u'a') + emoji), std::u16string(cap - 1, u'a'));
   // A prefixed device name stays within the bound too, and does not end in
   // a dot exposed by the cut.
-  EXPECT_EQ(SafeFileStem(u"CON." + longest).size(), job_naming::kMaxStemChars);
-  const std::u16string xs(job_naming::kMaxStemChars - 6, u'x');
-  EXPECT_EQ(SafeFileStem(u"CON." + xs + u".y"), u"_CON." + xs);
+  EXPECT_EQ(SafeFileStem(u"CON." + longest).size(), cap);
+  EXPECT_EQ(SafeFileStem(u"CON." + std::u16string(cap - 6, u'x') + u".y"),
+            u"_CON." + std::u16string(cap - 6, u'x'));
+  // A smaller budget: a cut that leaves a device name is prefixed, and no
+  // room at all still gives a stem, the shortest.
+  EXPECT_EQ(SafeFileStem(u"CONSOLE", 3), u"_CO");
+  EXPECT_EQ(SafeFileStem(u"...", 4), u"docu");
+  EXPECT_EQ(SafeFileStem(u"report", 0), u"r");
 }
 
 TEST(MonitorNamingTest, NumberedCandidates) {
@@ -131,8 +140,10 @@ TEST(MonitorNamingTest, OutputPathReplacesPercentOne) {
   EXPECT_EQ(SubstituteOutput("100%% %2 %", "x"), "100% %2 %");
   // "%%1" is a literal "%1", not a percent sign before the path.
   EXPECT_EQ(SubstituteOutput("%%1", "x"), "%1");
-  // A path holding "%1" is not substituted again.
-  EXPECT_EQ(SubstituteOutput("-o %1", "C:\\%1.pdf"), "-o C:\\%1.pdf");
+  // The path's own '%' signs are doubled, for Ghostscript to read them as
+  // such ("%d" would be a page number); a "%1" in it is not substituted.
+  EXPECT_EQ(SubstituteOutput("-sOutputFile=%1", "D:\\100%d\\%1.pdf"),
+            "-sOutputFile=D:\\100%%d\\%%1.pdf");
   EXPECT_EQ(SubstituteOutput("", "x"), "");
 }
 
@@ -146,6 +157,46 @@ TEST(MonitorNamingTest, CommandLineQuotesTheProgram) {
   EXPECT_EQ(UnquotedPath("C:\\gs.exe"), "C:\\gs.exe");
   EXPECT_EQ(UnquotedPath("\""), "\"");
   EXPECT_EQ(UnquotedPath("   "), "");
+}
+
+// The job's files and log as the monitor makes them on the machine.
+class MonitorJobFilesTest : public test::MachineTest {
+ protected:
+  void SetUp() override { Boot(sim::Platform::WinXP()); }
+};
+
+TEST_F(MonitorJobFilesTest, LongFolderShortensTheNameNeverTheJob) {
+  EXPECT_EQ(StemBudget(OutputFolder("C:\\").size()), job_naming::kMaxStemUnits);
+  EXPECT_EQ(StemBudget(248), 0u);
+  const std::string folder = "C:\\" + std::string(199, 'f') + "\\";  // 203 units
+  ASSERT_EQ(MakeFolders(folder), static_cast<DWORD>(ERROR_SUCCESS));
+  std::u16string name = u"Microsoft Word - ";
+  for (int i = 0; i < 60; ++i) name += u"\U0001F4DD";
+  JobFiles files;
+  ASSERT_EQ(ClaimJobFiles(folder, name + u".doc", 7, &files), static_cast<DWORD>(ERROR_SUCCESS));
+  CloseHandle(files.ps_file);
+  EXPECT_TRUE(PathExists(files.ps));
+  // MAX_PATH leaves 45 units after the folder, " (9999)", ".pdf" and the
+  // NUL: 22 whole pairs.
+  EXPECT_EQ(files.stem, name.substr(17, 44));
+  const std::wstring last =
+      files.folder + FromUtf16(NumberedStem(files.stem, job_naming::kMaxCandidates)) + L".pdf";
+  EXPECT_EQ(ToUtf16(last).size(), job_naming::kMaxPath - 2);
+}
+
+TEST_F(MonitorJobFilesTest, ALogLineEndsHoweverLongTheName) {
+  std::string name;
+  for (int i = 0; i < 1500; ++i) name += u8"\u0416";  // two bytes each
+  JobLog log("C:\\tavrin\\tavmon.log", true, false, "TAVRINPORT", name);
+  log.Failure("job 1 failed");
+  log.Failure("job 2 failed");
+  // Two lines, each cut short on a whole character and ended.
+  const std::string text = m.files.Get("C:\\tavrin\\tavmon.log").value_or("");
+  const std::size_t first_end = text.find("\r\n");
+  ASSERT_NE(first_end, std::string::npos);
+  EXPECT_EQ(text.find("\r\n", first_end + 2), text.size() - 2);
+  std::u16string decoded;
+  EXPECT_TRUE(unicode_text::FromUtf8(text.substr(3), &decoded));  // after the byte-order mark
 }
 
 }  // namespace

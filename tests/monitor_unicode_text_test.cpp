@@ -1,6 +1,7 @@
 // The port monitor's own UTF-8 and UTF-16 conversions.
 #include <gtest/gtest.h>
 
+#include "monitor/monitor_text.h"
 #include "monitor/unicode_text.h"
 
 namespace {
@@ -36,6 +37,19 @@ TEST(UnicodeTextTest, FirstCharactersKeepPairsWhole) {
   EXPECT_EQ(FirstCharacters(text, 3), text);
   EXPECT_EQ(FirstCharacters(text, 10), text);
   EXPECT_EQ(FirstCharacters(u"", 3), u"");
+}
+
+TEST(UnicodeTextTest, LogTextKeepsANameOnItsLine) {
+  // A document's name that would end the line and forge one of its own.
+  EXPECT_EQ(LogText(L"a.doc\r\n2026-01-01 00:00:00 TAVRINPORT \"x\": job 1 done"),
+            "a.doc\\x0D\\x0A2026-01-01 00:00:00 TAVRINPORT \"x\": job 1 done");
+  // Every C0 and C1 control, DEL and the two separators are shown; the
+  // characters next to them, any script and paths are kept.
+  EXPECT_EQ(LogText(L"\x01\t\x1f \x7f\x85\x9f\xa0\u2028\u2029\u202f"),
+            "\\x01\\x09\\x1F \\x7F\\x85\\x9F\u00a0\\u2028\\u2029\u202f");
+  EXPECT_EQ(LogTextFromAnsi("C:\\tavrin\\output\\a\tb.ps"), "C:\\tavrin\\output\\a\\x09b.ps");
+  // The debugger trace gets the same.
+  EXPECT_EQ(TraceText(L"line\nbreak"), "line\\x0Abreak");
 }
 
 }  // namespace

@@ -55,6 +55,24 @@ TEST(MonitorVerdictTest, WhatThePdfLooksLike) {
   ExpectFailed(facts, 13, "the program left an incomplete PDF of 4096 bytes (no %%EOF at its end)");
 }
 
+TEST(MonitorVerdictTest, PdfsOf2GibibytesAndMoreAreJudgedByTheirEnd) {
+  // Where the last 63 bytes begin, as SetFilePointer takes it: a 3 GiB
+  // file's end lies past what a LONG holds, a 5 GiB file's in the high half.
+  EXPECT_EQ(job_verdict::TailOf(3ull << 30, 63).offset_low, 0xBFFFFFC1ul);
+  for (unsigned long long size : {0ull, 10ull, 63ull, 0x7FFFFFFFull, 0x80000000ull, 3ull << 30,
+                                  0xFFFFFFFFull, 0x100000000ull, 0x100000010ull, 5ull << 30}) {
+    const job_verdict::FileTail tail = job_verdict::TailOf(size, 63);
+    EXPECT_EQ(tail.count, size < 63 ? size : 63) << size;
+    EXPECT_LE(tail.offset_low, 0xFFFFFFFFul) << size;
+    EXPECT_EQ((static_cast<unsigned long long>(tail.offset_high) << 32) + tail.offset_low + tail.count,
+              size);
+  }
+  JobFacts facts = GoodJob();
+  facts.pdf_size = 5ull << 30;
+  facts.pdf_complete = false;
+  ExpectFailed(facts, 13, "the program left an incomplete PDF of 5368709120 bytes (no %%EOF at its end)");
+}
+
 TEST(MonitorVerdictTest, TheProgramsEndComesBeforeItsPdf) {
   JobFacts facts = GoodJob();
   facts.exit_code = 1;  // Ghostscript may still have closed a PDF

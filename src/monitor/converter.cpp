@@ -17,16 +17,22 @@ using job_verdict::ProgramEnd;
 constexpr DWORD kOutputPollMs = 50;
 
 // Whether the last bytes of the `size`-byte file at `path` hold `text`.
-bool TailHolds(const std::string& path, DWORD size, const char* text) {
+bool TailHolds(const std::string& path, ULONGLONG size, const char* text) {
   char tail[64];
-  const DWORD want = size < sizeof(tail) - 1 ? size : static_cast<DWORD>(sizeof(tail) - 1);
+  const job_verdict::FileTail span = job_verdict::TailOf(size, sizeof(tail) - 1);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  // With the high half given, INVALID_SET_FILE_POINTER is also the low
+  // half of a position: only the last error tells a failure.
+  LONG high = static_cast<LONG>(span.offset_high);
+  SetLastError(NO_ERROR);
+  const bool moved =
+      SetFilePointer(file, static_cast<LONG>(span.offset_low), &high, FILE_BEGIN) !=
+          INVALID_SET_FILE_POINTER ||
+      GetLastError() == NO_ERROR;
   DWORD got = 0;
-  const bool read = SetFilePointer(file, static_cast<LONG>(size - want), nullptr, FILE_BEGIN) !=
-                        INVALID_SET_FILE_POINTER &&
-                    ReadFile(file, tail, want, &got, nullptr);
+  const bool read = moved && ReadFile(file, tail, span.count, &got, nullptr);
   CloseHandle(file);
   if (!read) return false;
   tail[got] = '\0';
@@ -50,7 +56,8 @@ class PipedConverter : public Converter {
     if (!program_ || feed_error_ != ERROR_SUCCESS) return false;
     feed_error_ = program_->Write(data, size);
     if (feed_error_ != ERROR_SUCCESS) {
-      Trace("job %lu: the program took no more data: %lu", setup_.job_id, feed_error_);
+      Trace("job %lu: the program took no more data: %lu",
+            static_cast<unsigned long>(setup_.job_id), static_cast<unsigned long>(feed_error_));
       return false;
     }
     bytes_to_program_ += size;
@@ -66,8 +73,9 @@ class DeferredConverter : public Converter {
   explicit DeferredConverter(const ConverterSetup& setup)
       : Converter(setup),
         report_(setup.temp_pdf.substr(0, setup.temp_pdf.size() - 4) + ".out") {
-    Trace("job %lu: %s is no Windows program: it will read the job from %s", setup.job_id,
-          setup.application.c_str(), Narrow(setup.ps).c_str());
+    Trace("job %lu: %s is no Windows program: it will read the job from %s",
+          static_cast<unsigned long>(setup.job_id), setup.application.c_str(),
+          TraceText(setup.ps).c_str());
   }
   ~DeferredConverter() override { DeleteFileA(report_.c_str()); }
 
@@ -110,7 +118,7 @@ class DeferredConverter : public Converter {
 // Waits up to `delay_ms` for the PDF at `path` to be there and not empty.
 void AwaitOutput(const std::string& path, DWORD delay_ms) {
   for (DWORD waited = 0;; waited += kOutputPollMs) {
-    DWORD size = 0;
+    ULONGLONG size = 0;
     if ((FileSize(path, &size) && size > 0) || waited >= delay_ms) return;
     Sleep(kOutputPollMs);
   }
@@ -120,9 +128,10 @@ void AwaitOutput(const std::string& path, DWORD delay_ms) {
 // complete PDF at `path` that has not grown for `delay_ms`.
 void AwaitCompletePdf(const std::string& path, DWORD delay_ms, DWORD timeout_ms) {
   const DWORD settle = delay_ms > kOutputPollMs ? delay_ms : kOutputPollMs;
-  DWORD last_size = 0, unchanged = 0;
+  ULONGLONG last_size = 0;
+  DWORD unchanged = 0;
   for (DWORD waited = 0; waited < timeout_ms; waited += kOutputPollMs) {
-    DWORD size = 0;
+    ULONGLONG size = 0;
     if (FileSize(path, &size) && size > 0 && size == last_size) {
       unchanged += kOutputPollMs;
       if (unchanged >= settle && TailHolds(path, size, kPdfEnd)) return;
@@ -137,7 +146,7 @@ void AwaitCompletePdf(const std::string& path, DWORD delay_ms, DWORD timeout_ms)
 }  // namespace
 
 void ReadPdfFacts(const std::string& path, JobFacts* facts) {
-  DWORD size = 0;
+  ULONGLONG size = 0;
   facts->pdf_exists = FileSize(path, &size);
   facts->pdf_size = facts->pdf_exists ? size : 0;
   facts->pdf_complete = facts->pdf_size > 0 && TailHolds(path, size, kPdfEnd);
@@ -154,15 +163,17 @@ std::unique_ptr<Converter> Converter::Make(const ConverterSetup& setup) {
 void Converter::StartProgram(const std::wstring& input_file, const std::string& output) {
   if (setup_.application.empty()) {
     start_error_ = ERROR_FILE_NOT_FOUND;
-    Trace("job %lu: the port has no Command", setup_.job_id);
+    Trace("job %lu: the port has no Command", static_cast<unsigned long>(setup_.job_id));
     return;
   }
   program_ = ChildProcess::Start(setup_.application, setup_.command_line, setup_.folder,
                                  setup_.show_window, input_file, output, setup_.timeout_ms,
                                  &start_error_);
-  Trace("job %lu: %s %s", setup_.job_id, program_ ? "started" : "could not start",
-        setup_.command_line.c_str());
-  if (!program_) Trace("job %lu: CreateProcess failed: %lu", setup_.job_id, start_error_);
+  Trace("job %lu: %s %s", static_cast<unsigned long>(setup_.job_id),
+        program_ ? "started" : "could not start", setup_.command_line.c_str());
+  if (!program_)
+    Trace("job %lu: CreateProcess failed: %lu", static_cast<unsigned long>(setup_.job_id),
+          static_cast<unsigned long>(start_error_));
 }
 
 void Converter::AwaitProgram(JobFacts* facts) {

@@ -95,10 +95,11 @@ bool FolderDiskFull(const std::string& folder) {
   return available.QuadPart < kFullDiskBytes;
 }
 
-DWORD ClaimJobFiles(const std::string& folder, const std::u16string& stem, DWORD job_id,
+DWORD ClaimJobFiles(const std::string& folder, const std::u16string& document, DWORD job_id,
                     JobFiles* files) {
   files->folder = Widen(folder.c_str());
-  files->stem = stem;
+  files->stem = job_naming::DocumentFileStem(
+      document, job_naming::StemBudget(ToUtf16(files->folder).size()));
   if (!ChooseTemporaryName(folder, job_id, &files->temp_pdf)) return ERROR_FILE_EXISTS;
   DWORD error = ERROR_SUCCESS;
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -135,13 +136,20 @@ DWORD PlaceFinishedPdf(JobFiles* files) {
   return ERROR_SUCCESS;
 }
 
-bool FileSize(const std::string& path, DWORD* size) {
+bool FileSize(const std::string& path, ULONGLONG* size) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  *size = GetFileSize(file, nullptr);
+  // GetFileSizeEx is missing before Windows 2000: the high half comes
+  // apart, and INVALID_FILE_SIZE is then also a low half, so only the last
+  // error tells a failure.
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = GetFileSize(file, &high);
+  const bool known = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
   CloseHandle(file);
-  return *size != INVALID_FILE_SIZE;
+  if (known) *size = (static_cast<ULONGLONG>(high) << 32) | low;
+  return known;
 }
 
 DWORD WriteAll(HANDLE file, const BYTE* data, DWORD size) {

@@ -5,7 +5,7 @@
 // succeeded: no program ever sees the document's name.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <string>
 
@@ -30,11 +30,14 @@ struct JobFiles {
   HANDLE ps_file = INVALID_HANDLE_VALUE;  // open for writing while the job runs
 };
 
-// Chooses the first number of `stem` in `folder` for which neither the .pdf
-// nor the .ps exists and creates the .ps there (exclusively, so that two
-// jobs never take the same name), and a temporary PDF name of job `job_id`
-// that no file has. Returns ERROR_SUCCESS or the error of the file call.
-DWORD ClaimJobFiles(const std::string& folder, const std::u16string& stem, DWORD job_id,
+// Gives the job `job_id` of the document named `document` its files in
+// `folder`: the stem of the document's name (job_naming::DocumentFileStem)
+// as long as MAX_PATH leaves room for in that folder
+// (job_naming::StemBudget), its first number for which neither the .pdf
+// nor the .ps exists, the .ps created there (exclusively, so that two
+// jobs never take the same name), and a temporary PDF name that no file
+// has. Returns ERROR_SUCCESS or the error of the file call.
+DWORD ClaimJobFiles(const std::string& folder, const std::u16string& document, DWORD job_id,
                     JobFiles* files);
 
 // Renames the finished temporary PDF to the document's own name: the
@@ -44,8 +47,9 @@ DWORD ClaimJobFiles(const std::string& folder, const std::u16string& stem, DWORD
 // ERROR_SUCCESS, or the error with the PDF left under its temporary name.
 DWORD PlaceFinishedPdf(JobFiles* files);
 
-// The size of the file at `path`; false when it does not open.
-bool FileSize(const std::string& path, DWORD* size);
+// The size of the file at `path`, 4 GiB and more too; false when it does
+// not open or its size cannot be read.
+bool FileSize(const std::string& path, ULONGLONG* size);
 
 // Writes all `size` bytes to `file`. Returns ERROR_SUCCESS or the error.
 DWORD WriteAll(HANDLE file, const BYTE* data, DWORD size);

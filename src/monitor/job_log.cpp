@@ -1,6 +1,7 @@
 // Appending to the port's log file.
 #include "monitor/job_log.h"
 
+#include <cstddef>
 #include <cstdio>
 
 JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
@@ -49,9 +50,16 @@ void JobLog::Append(const char* format, va_list args) {
                                    now.wSecond, port_.c_str(), document_.c_str(), text);
   if (length <= 0) return;
   Begin();
-  const DWORD size = length < static_cast<int>(sizeof(line)) ? static_cast<DWORD>(length)
-                                                              : static_cast<DWORD>(sizeof(line) - 1);
-  AppendToFile(path_, line, size);
+  std::size_t size = static_cast<std::size_t>(length);
+  if (size >= sizeof(line)) {
+    // Cut short (a document's name may be any length): the line still
+    // ends, on a whole UTF-8 character, so the next one starts its own.
+    size = sizeof(line) - 3;
+    while (size > 0 && (static_cast<unsigned char>(line[size]) & 0xC0) == 0x80) --size;
+    line[size++] = '\r';
+    line[size++] = '\n';
+  }
+  AppendToFile(path_, line, static_cast<DWORD>(size));
 }
 
 DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {

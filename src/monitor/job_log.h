@@ -4,7 +4,7 @@
 // read the document names of every script; all text handed in is UTF-8.
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <cstdarg>
 #include <string>

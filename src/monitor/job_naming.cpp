@@ -5,7 +5,6 @@
 
 #include "contract/product_layout.h"
 #include "monitor/document_name.h"
-#include "monitor/unicode_text.h"
 
 namespace job_naming {
 
@@ -34,9 +33,25 @@ bool IsDeviceName(const std::u16string& stem) {
   static const char16_t* const kPlain[] = {u"CON", u"PRN", u"AUX", u"NUL", u"CLOCK$"};
   for (const char16_t* name : kPlain)
     if (base == name) return true;
-  if (base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0))
-    return base[3] >= u'1' && base[3] <= u'9';
+  if (base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0)) {
+    // Windows reserves the superscript digits one to three there as well.
+    const char16_t digit = base[3];
+    return (digit >= u'1' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
+           digit == u'\u00B3';
+  }
   return false;
+}
+
+// Whether `c` is the first, or the second, half of a surrogate pair.
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The first `count` UTF-16 units of `text`, one fewer where the cut would
+// part a surrogate pair.
+std::u16string FirstUnits(const std::u16string& text, std::size_t count) {
+  if (text.size() <= count) return text;
+  if (count > 0 && IsHighSurrogate(text[count - 1]) && IsLowSurrogate(text[count])) --count;
+  return text.substr(0, count);
 }
 
 // Drops trailing dots and blanks (Windows would drop them silently, so the
@@ -47,24 +62,36 @@ void TrimEnd(std::u16string* text) {
 
 }  // namespace
 
-std::u16string SafeFileStem(const std::u16string& name) {
+std::size_t StemBudget(std::size_t folder_units) {
+  const std::size_t fixed =
+      NumberedStem(std::u16string(), kMaxCandidates).size() + kLongestExtension + 1;
+  if (folder_units + fixed >= kMaxPath) return 0;
+  const std::size_t left = kMaxPath - fixed - folder_units;
+  return left < kMaxStemUnits ? left : kMaxStemUnits;
+}
+
+std::u16string SafeFileStem(const std::u16string& name, std::size_t max_units) {
+  // Where the folder leaves no room the files cannot be made under any
+  // name: the shortest stem lets that failure be the one reported.
+  const std::size_t budget = max_units > 0 ? max_units : 1;
   std::u16string stem;
   stem.reserve(name.size());
   for (char16_t c : name) stem += IsForbidden(c) ? u'_' : c;
   const std::size_t first = stem.find_first_not_of(u' ');
   stem.erase(0, first == std::u16string::npos ? stem.size() : first);
-  stem = unicode_text::FirstCharacters(stem, kMaxStemChars);
+  stem = FirstUnits(stem, budget);
   TrimEnd(&stem);
-  if (stem.empty()) return u"document";
+  if (stem.empty()) return FirstUnits(u"document", budget);
+  // The cut may have made a device name ("CONSOLE" to "CON"): checked after it.
   if (IsDeviceName(stem)) {
-    stem = unicode_text::FirstCharacters(u"_" + stem, kMaxStemChars);
+    stem = FirstUnits(u"_" + stem, budget);
     TrimEnd(&stem);
   }
   return stem;
 }
 
-std::u16string DocumentFileStem(const std::u16string& document) {
-  return SafeFileStem(document_name::Undecorated(document));
+std::u16string DocumentFileStem(const std::u16string& document, std::size_t max_units) {
+  return SafeFileStem(document_name::Undecorated(document), max_units);
 }
 
 std::u16string NumberedStem(const std::u16string& stem, unsigned n) {
@@ -103,7 +130,10 @@ std::string SubstituteOutput(const std::string& arguments, const std::string& ou
     const char c = arguments[i];
     const char next = i + 1 < arguments.size() ? arguments[i + 1] : '\0';
     if (c == '%' && next == '1') {
-      result += output_path;
+      for (const char p : output_path) {
+        result += p;
+        if (p == '%') result += '%';
+      }
       ++i;
     } else if (c == '%' && next == '%') {
       result += '%';

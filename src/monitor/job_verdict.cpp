@@ -8,7 +8,7 @@ namespace {
 inline constexpr unsigned long kJobStatusDeleting = 0x4;   // JOB_STATUS_DELETING
 inline constexpr unsigned long kJobStatusDeleted = 0x100;  // JOB_STATUS_DELETED
 
-std::string Number(unsigned long value) { return std::to_string(value); }
+std::string Number(unsigned long long value) { return std::to_string(value); }
 
 // "X of Y bytes": how much of the job went somewhere.
 std::string Share(unsigned long part, unsigned long whole) {
@@ -144,6 +144,15 @@ std::string RefusalLine(unsigned long job_id, const std::string& folder, unsigne
     return head + "the output folder " + folder + " cannot be made: a file stands in its place (error " +
            Number(error) + ")";
   return head + "no file can be made in " + folder + ": " + ErrorText(error);
+}
+
+FileTail TailOf(unsigned long long size, unsigned long count) {
+  FileTail tail;
+  tail.count = size < count ? static_cast<unsigned long>(size) : count;
+  const unsigned long long offset = size - tail.count;
+  tail.offset_low = static_cast<unsigned long>(offset & 0xFFFFFFFFull);
+  tail.offset_high = static_cast<unsigned long>(offset >> 32);
+  return tail;
 }
 
 bool IsCancelledStatus(unsigned long status) {

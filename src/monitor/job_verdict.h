@@ -64,7 +64,7 @@ struct JobFacts {
   unsigned long bytes_to_program = 0;
   unsigned long bytes_taken = 0;  // what the spooler sent
   bool pdf_exists = false;        // the temporary PDF is there (maybe empty)
-  unsigned long pdf_size = 0;
+  unsigned long long pdf_size = 0;  // 4 GiB and more too
   bool pdf_complete = false;  // it ends in "%%EOF"
   std::string report;         // kUnseen: the first line the program wrote
   bool output_disk_full = false;  // the output folder's disk had no room left at the end
@@ -107,6 +107,19 @@ std::string CancelLine(unsigned long job_id, const JobFacts& facts);
 // job's files; `file_in_place` when a file stands where the folder should.
 std::string RefusalLine(unsigned long job_id, const std::string& folder, unsigned long error,
                         bool file_in_place);
+
+// The last bytes of a file: where they begin, split into the low and
+// high 32-bit halves SetFilePointer takes from FILE_BEGIN, and how many
+// there are.
+struct FileTail {
+  unsigned long offset_low = 0;
+  unsigned long offset_high = 0;
+  unsigned long count = 0;
+};
+
+// The last `count` bytes of a file of `size` bytes (all of it when it is
+// shorter): a PDF is judged by its end, at any size.
+FileTail TailOf(unsigned long long size, unsigned long count);
 
 // Whether a job's status bits (JOB_INFO_1's Status) say that it is being
 // or has been deleted: cancelled by the application or the user.

@@ -3,6 +3,37 @@
 
 #include "monitor/unicode_text.h"
 
+namespace {
+
+// Whether `c` may not stand in a log line as it is: a C0 or C1 control
+// (CR, LF and TAB among them), DEL, or the line or paragraph separator,
+// where editors break a line.
+bool NeedsEscape(char16_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+// `text` with each such character written out: "\x" and two
+// hex digits up to U+00FF, "\u" and four above. The one place where log
+// and trace text is made safe.
+std::u16string Escaped(const std::u16string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::u16string out;
+  out.reserve(text.size());
+  for (char16_t c : text) {
+    if (!NeedsEscape(c)) {
+      out += c;
+      continue;
+    }
+    const int digits = c <= 0xFF ? 2 : 4;
+    out += c <= 0xFF ? u"\\x" : u"\\u";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+      out += static_cast<char16_t>(kHex[(c >> shift) & 0xF]);
+  }
+  return out;
+}
+
+}  // namespace
+
 std::wstring Widen(const char* text) {
   if (!text || !*text) return std::wstring();
   const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -27,30 +58,24 @@ std::string Narrow(const wchar_t* text, char substitute) {
 }
 
 std::u16string ToUtf16(const std::wstring& text) {
-  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {
-    return std::u16string(text.begin(), text.end());
-  } else {
-    // A 32-bit wchar_t (the native test build) holds whole code points.
-    std::u16string out;
-    for (wchar_t c : text) unicode_text::AppendUtf16(static_cast<char32_t>(c), &out);
-    return out;
-  }
+  std::u16string out;
+  out.reserve(text.size());
+  // A 32-bit wchar_t may hold a whole code point: it becomes its pair.
+  for (wchar_t c : text) unicode_text::AppendUtf16(static_cast<char32_t>(c), &out);
+  return out;
 }
 
-std::wstring FromUtf16(const std::u16string& text) {
-  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {
-    return std::wstring(text.begin(), text.end());
-  } else {
-    std::wstring out;
-    for (std::size_t i = 0; i < text.size();)
-      out.push_back(static_cast<wchar_t>(unicode_text::NextCodePoint(text, &i)));
-    return out;
-  }
-}
+std::wstring FromUtf16(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
-std::string LogText(const std::wstring& text) { return unicode_text::ToUtf8(ToUtf16(text)); }
+std::string LogText(const std::wstring& text) {
+  return unicode_text::ToUtf8(Escaped(ToUtf16(text)));
+}
 
 std::string LogTextFromAnsi(const std::string& text) { return LogText(Widen(text.c_str())); }
+
+std::string TraceText(const std::wstring& text) {
+  return Narrow(FromUtf16(Escaped(ToUtf16(text))));
+}
 
 bool SameName(const wchar_t* a, const wchar_t* b) {
   if (!a || !b) return false;

@@ -3,7 +3,7 @@
 // functions (the wide ones are stubs on Windows 9x).
 #pragma once
 
-#include <windows.h>
+#include "common/win32.h"
 
 #include <string>
 
@@ -18,15 +18,21 @@ inline std::string Narrow(const std::wstring& text, char substitute = '\0') {
 }
 
 // The same UTF-16 text in the standard library's UTF-16 string and in the
-// system's wide string (the same 16-bit units on Windows; where wchar_t
-// holds 32 bits, as in the native test build, whole code points).
+// system's wide string: one UTF-16 unit to a wchar_t, as the wide
+// functions take it (the simulated machine's too, whose wchar_t has 32
+// bits). ToUtf16 also takes a whole code point in a 32-bit wchar_t.
 std::u16string ToUtf16(const std::wstring& text);
 std::wstring FromUtf16(const std::u16string& text);
 
 // Text for the port's log file, which is UTF-8: wide text, or ANSI text
-// (paths and command lines from the registry).
+// (paths and command lines from the registry). Every C0 and C1 control
+// character and DEL is written as "\x0D" and the like, the line and
+// paragraph separators as "\u2028" and "\u2029", so that no name (the
+// user chooses the document's) can end a log line or forge one.
 std::string LogText(const std::wstring& text);
 std::string LogTextFromAnsi(const std::string& text);
+// The same text for the debugger trace, in the ANSI code page.
+std::string TraceText(const std::wstring& text);
 
 // Port and printer names compare without regard to case, as the spooler's.
 bool SameName(const wchar_t* a, const wchar_t* b);

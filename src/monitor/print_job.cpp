@@ -1,7 +1,7 @@
 // The print job of a port.
 #include "monitor/print_job.h"
 
-#include <winspool.h>
+#include "common/win32.h"
 
 #include "monitor/file_calls.h"
 #include "monitor/job_naming.h"
@@ -40,14 +40,17 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   // spooler names none) the job still runs; only its end cannot be reported.
   std::string& printer_name = job->printer_;
   if (!printer_name.empty() && !OpenPrinterA(&printer_name[0], &job->printer_handle_, nullptr)) {
-    Trace("OpenPrinter %s failed: %lu", printer_name.c_str(), GetLastError());
+    Trace("OpenPrinter %s failed: %lu", printer_name.c_str(),
+          static_cast<unsigned long>(GetLastError()));
     job->printer_handle_ = nullptr;
   }
-  Trace("StartDocPort %s, job %lu, printer %s, document %s", job->port_.c_str(), job_id,
-        printer_name.empty() ? "(none)" : printer_name.c_str(), job->document_.c_str());
+  Trace("StartDocPort %s, job %lu, printer %s, document %s", job->port_.c_str(),
+        static_cast<unsigned long>(job_id), printer_name.empty() ? "(none)" : printer_name.c_str(),
+        TraceText(document).c_str());
 
   const LONG read = ReadPortConfig(registry, port, &job->config_);
-  if (read != ERROR_SUCCESS) Trace("port configuration of %s: %ld", job->port_.c_str(), read);
+  if (read != ERROR_SUCCESS)
+    Trace("port configuration of %s: %ld", job->port_.c_str(), static_cast<long>(read));
   job->folder_ = job_naming::OutputFolder(ReadInstallRoot());
   const std::string log_path =
       job->config_.log_name.empty() ? job->folder_ + "tavmon.log" : job->config_.log_name;
@@ -57,19 +60,23 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
 
   DWORD error = MakeFolders(job->folder_);
   if (error == ERROR_SUCCESS)
-    error = ClaimJobFiles(job->folder_, job_naming::DocumentFileStem(ToUtf16(document)), job_id,
-                          &job->files_);
+    error = ClaimJobFiles(job->folder_, ToUtf16(document), job_id, &job->files_);
   if (error != ERROR_SUCCESS) {
     // Nothing can be written: the spooler keeps the job.
-    Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), job->folder_.c_str(), error);
+    Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), job->folder_.c_str(),
+          static_cast<unsigned long>(error));
     job->log_->Failure("%s", job_verdict::RefusalLine(job_id, LogTextFromAnsi(job->folder_), error,
                                                       FileStandsAt(job->folder_))
                                  .c_str());
+    // Closing the job's printer handle may change the last error: the
+    // spooler is to read this one.
+    job.reset();
     SetLastError(error);
     return nullptr;
   }
   if (job->config_.output != 1)
-    Trace("Output %lu is not known: writing the file the monitor chooses", job->config_.output);
+    Trace("Output %lu is not known: writing the file the monitor chooses",
+          static_cast<unsigned long>(job->config_.output));
   job->command_line_ = job_naming::CommandLine(
       job->config_.command,
       job_naming::SubstituteOutput(job->config_.arguments, job->files_.temp_pdf));
@@ -85,10 +92,12 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   setup.delay_ms = job->config_.delay_ms;
   setup.timeout_ms = job_verdict::TimeoutSeconds(job->config_.timeout_s) * 1000;
   job->converter_ = Converter::Make(setup);
-  job->log_->Debug("StartDocPort job %lu, printer %s, output %s (written as %s), command line %s%s",
-                   job_id, printer_name.empty() ? "(none)" : LogTextFromAnsi(printer_name).c_str(),
-                   LogText(job->files_.pdf).c_str(), LogTextFromAnsi(job->files_.temp_pdf).c_str(),
-                   LogTextFromAnsi(job->command_line_).c_str(), job->converter_->StartNote());
+  job->log_->Debug(
+      "StartDocPort job %lu, printer %s, output %s (written as %s), command line %s%s",
+      static_cast<unsigned long>(job_id),
+      printer_name.empty() ? "(none)" : LogTextFromAnsi(printer_name).c_str(),
+      LogText(job->files_.pdf).c_str(), LogTextFromAnsi(job->files_.temp_pdf).c_str(),
+      LogTextFromAnsi(job->command_line_).c_str(), job->converter_->StartNote());
   return job;
 }
 
@@ -96,11 +105,14 @@ BOOL PrintJob::Accept(const BYTE* data, DWORD size, DWORD* written) {
   *written = 0;
   if (copy_error_ == ERROR_SUCCESS && files_.ps_file != INVALID_HANDLE_VALUE) {
     copy_error_ = WriteAll(files_.ps_file, data, size);
-    if (copy_error_ != ERROR_SUCCESS) Trace("job %lu: copy failed: %lu", job_id_, copy_error_);
+    if (copy_error_ != ERROR_SUCCESS)
+      Trace("job %lu: copy failed: %lu", static_cast<unsigned long>(job_id_),
+            static_cast<unsigned long>(copy_error_));
   }
   const bool to_program = converter_->Feed(data, size);
   const bool to_copy = copy_error_ == ERROR_SUCCESS && files_.ps_file != INVALID_HANDLE_VALUE;
-  log_->Debug("WritePort job %lu, %lu bytes%s%s", job_id_, size, to_program ? "" : ", not to the program",
+  log_->Debug("WritePort job %lu, %lu bytes%s%s", static_cast<unsigned long>(job_id_),
+              static_cast<unsigned long>(size), to_program ? "" : ", not to the program",
               to_copy ? "" : ", not to the copy");
   if (!to_copy && (!to_program || converter_->ReadsCopy())) {
     SetLastError(copy_error_ != ERROR_SUCCESS ? copy_error_ : converter_->feed_error());
@@ -108,34 +120,41 @@ BOOL PrintJob::Accept(const BYTE* data, DWORD size, DWORD* written) {
   }
   bytes_taken_ += size;
   *written = size;
-  Trace("WritePort %s, job %lu, %lu bytes", port_.c_str(), job_id_, size);
+  Trace("WritePort %s, job %lu, %lu bytes", port_.c_str(), static_cast<unsigned long>(job_id_),
+        static_cast<unsigned long>(size));
   return TRUE;
 }
 
 void PrintJob::KeepPdf() {
-  DWORD size = 0;
+  ULONGLONG size = 0;
   FileSize(files_.temp_pdf, &size);
+  const std::string bytes = std::to_string(size);
   const DWORD error = PlaceFinishedPdf(&files_);
   if (error != ERROR_SUCCESS) {
     // The PDF is safe under its temporary name; the log tells whose it is.
-    Trace("job %lu: %s could not be renamed to %s: %lu", job_id_, files_.temp_pdf.c_str(),
-          Narrow(files_.pdf).c_str(), error);
-    log_->Failure("job %lu: the PDF stays %s: it could not be renamed to %s (error %lu)", job_id_,
-                  LogTextFromAnsi(files_.temp_pdf).c_str(), LogText(files_.pdf).c_str(), error);
+    Trace("job %lu: %s could not be renamed to %s: %lu", static_cast<unsigned long>(job_id_),
+          files_.temp_pdf.c_str(), TraceText(files_.pdf).c_str(),
+          static_cast<unsigned long>(error));
+    log_->Failure("job %lu: the PDF stays %s: it could not be renamed to %s (error %lu)",
+                  static_cast<unsigned long>(job_id_), LogTextFromAnsi(files_.temp_pdf).c_str(),
+                  LogText(files_.pdf).c_str(), static_cast<unsigned long>(error));
   }
   DeletePath(files_.ps);
   const std::string made = error == ERROR_SUCCESS ? LogText(files_.pdf)
                                                   : LogTextFromAnsi(files_.temp_pdf);
-  Trace("job %lu: made %s (%lu bytes)", job_id_,
-        error == ERROR_SUCCESS ? Narrow(files_.pdf).c_str() : files_.temp_pdf.c_str(), size);
-  log_->Debug("EndDocPort job %lu, %lu bytes, made %s (%lu bytes)", job_id_, bytes_taken_,
-              made.c_str(), size);
+  Trace("job %lu: made %s (%s bytes)", static_cast<unsigned long>(job_id_),
+        error == ERROR_SUCCESS ? TraceText(files_.pdf).c_str() : files_.temp_pdf.c_str(),
+        bytes.c_str());
+  log_->Debug("EndDocPort job %lu, %lu bytes, made %s (%s bytes)",
+              static_cast<unsigned long>(job_id_), static_cast<unsigned long>(bytes_taken_),
+              made.c_str(), bytes.c_str());
 }
 
 BOOL PrintJob::Finish() {
   if (finished_) return TRUE;
   finished_ = true;
-  Trace("EndDocPort %s, job %lu, %lu bytes in all", port_.c_str(), job_id_, bytes_taken_);
+  Trace("EndDocPort %s, job %lu, %lu bytes in all", port_.c_str(),
+        static_cast<unsigned long>(job_id_), static_cast<unsigned long>(bytes_taken_));
   JobFacts facts;
   facts.bytes_taken = bytes_taken_;
   facts.copy_error = copy_error_;
@@ -171,19 +190,21 @@ BOOL PrintJob::Finish() {
 void PrintJob::Discard(const JobFacts& facts) {
   DeleteFileA(files_.temp_pdf.c_str());
   DeletePath(files_.ps);
-  Trace("job %lu cancelled after %lu bytes", job_id_, bytes_taken_);
+  Trace("job %lu cancelled after %lu bytes", static_cast<unsigned long>(job_id_),
+        static_cast<unsigned long>(bytes_taken_));
   log_->Failure("%s", job_verdict::CancelLine(job_id_, facts).c_str());
 }
 
 BOOL PrintJob::Fail(const JobFacts& facts, const Verdict& verdict) {
   // What a failed program left is no result: the data stays in the copy.
   DeleteFileA(files_.temp_pdf.c_str());
-  Trace("job %lu failed: %s; PostScript in %s", job_id_, verdict.reason.c_str(),
-        Narrow(files_.ps).c_str());
+  Trace("job %lu failed: %s; PostScript in %s", static_cast<unsigned long>(job_id_),
+        verdict.reason.c_str(), TraceText(files_.ps).c_str());
   log_->Failure("%s", job_verdict::FailureLine(job_id_, verdict, LogTextFromAnsi(command_line_),
                                                job_verdict::KeptText(LogText(files_.ps), facts))
                           .c_str());
-  log_->Debug("EndDocPort job %lu, %lu bytes, error %lu", job_id_, bytes_taken_, verdict.error);
+  log_->Debug("EndDocPort job %lu, %lu bytes, error %lu", static_cast<unsigned long>(job_id_),
+              static_cast<unsigned long>(bytes_taken_), static_cast<unsigned long>(verdict.error));
   ReportJobFailed(printer_handle_, job_id_, "Not converted to PDF: " + verdict.reason);
   const bool lost = verdict.outcome == Outcome::kLost;
   // The data is safe in the copy: the job leaves the queue, so that it
