@@ -31,6 +31,14 @@ class FirstInstallTest : public test::MachineTest {
     ASSERT_EQ(m.processes.size(), 1u);
     const sim::ProcessRecord& p = m.processes[0];
     EXPECT_EQ(p.command_line, command);
+    // Windows' own rundll32.exe by its full path, never a file of that name
+    // beside setup.exe (which the search for a bare name finds first).
+    const sim::Platform& platform = m.platform();
+    const std::string folder =
+        platform.family == sim::Family::Win9x ? platform.windows_dir : platform.system_dir;
+    EXPECT_TRUE(p.has_application_name);
+    EXPECT_TRUE(sim::EqualNoCase(p.application_name, folder + "\\rundll32.exe"))
+        << p.application_name;
     EXPECT_TRUE(p.started);
     EXPECT_EQ(p.creation_flags, 0x200u);
     EXPECT_EQ(p.inherit_handles, FALSE);
@@ -55,6 +63,7 @@ class FirstInstallTest : public test::MachineTest {
 TEST_F(FirstInstallTest, WindowsXpRegistersLevelSixAndUninstallRemovesIt) {
   Boot(sim::Platform::WinXP());
   StageProduct();
+  m.files.Put("C:\\tavrin\\rundll32.exe", "MZ planted beside setup.exe");
   RunSetup();
 
   const std::string d = m.platform().driver_dir;

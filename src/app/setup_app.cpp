@@ -48,6 +48,6 @@ BOOL CSetupApp::InitInstance() {
     return FALSE;
   }
 
-  StartDetachedProcess(arguments, STARTF_USESHOWWINDOW, SW_HIDE);
+  StartDetachedProcess(std::string(), arguments, STARTF_USESHOWWINDOW, SW_HIDE);
   return FALSE;
 }

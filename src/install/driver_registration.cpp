@@ -19,6 +19,9 @@ namespace {
 constexpr char kInstallAppleDriver[] =
     "Please install the Apple Laserwriter II NT printer driver and re-run setup. Step-by-step "
     "help will appear to assist you.";
+// Windows' rundll32.exe, started by its full path; the command line's text
+// names it as the user would.
+constexpr char kRundll32[] = "rundll32.exe";
 constexpr char kViewerPrefix[] = "rundll32.exe url.dll,FileProtocolHandler ";
 constexpr char kAddPrinterWizard[] = "rundll32.exe shell32.dll,SHHelpShortcuts_RunDLL AddPrinter";
 constexpr char kAutoCadKey[] = "Software\\Autodesk\\AutoCad";
@@ -29,7 +32,7 @@ const char* const kFiles2000[] = {"tavrinps5.PPD", "pscript5.dll", "ps5ui.dll",
 
 // Starts a program the user is to see.
 void StartShown(const std::string& command_line) {
-  StartDetachedProcess(command_line, 0, SW_SHOWNORMAL);
+  StartDetachedProcess(WindowsProgramPath(kRundll32), command_line, 0, SW_SHOWNORMAL);
 }
 
 // Windows 9x builds on the system's PostScript driver; without it the user
