@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages what the builds and tests need and the
-# machine lacks. Usage: scripts/deps.sh native|win32|win64|wine|print ...
+# machine lacks. Usage: scripts/deps.sh native|win32|win64|wine|print|fuzz ...
 #
 # "wine" installs both of Debian's Wines: wine32 (the i386 architecture) for
 # the 32-bit edition's prefixes and wine64 for the 64-bit ones. Debian
@@ -17,6 +17,10 @@ for part in "$@"; do
     wine) packages+=(wine wine32 wine64 xvfb) ;;
     # Ghostscript behind the port, and the PDF tools that read its output.
     print) packages+=(ghostscript poppler-utils) ;;
+    # The libFuzzer targets: clang, its sanitizer and fuzzer runtimes
+    # (libclang-rt), llvm-symbolizer for their reports (llvm-14), and
+    # GoogleTest, which configuring the project looks for.
+    fuzz) packages+=(cmake make clang-14 libclang-rt-14-dev llvm-14 libgtest-dev) ;;
     *) echo "deps.sh: unknown part '$part'" >&2; exit 2 ;;
   esac
 done
