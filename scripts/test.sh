@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the unit tests on the simulated machine, once plainly and
-# once with AddressSanitizer and UndefinedBehaviorSanitizer; both Windows
-# builds (32-bit and 64-bit) with their import checks; and the Wine suite,
+# once with AddressSanitizer and UndefinedBehaviorSanitizer; the libFuzzer
+# targets (scripts/fuzz.sh), a minute each; both Windows builds (32-bit and
+# 64-bit) with their import checks; and the Wine suite,
 # which runs the 64-bit edition on Wine posing as Windows XP x64 and 10 and,
 # where this host can run 32-bit x86 programs, the 32-bit edition posing as
 # Windows 98, NT 4.0, 2000 and XP and in a 64-bit prefix (WOW64). Where it
@@ -9,7 +10,7 @@
 # Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native win32 win64 wine print
+scripts/deps.sh native win32 win64 wine print fuzz
 
 status=0
 for preset in native native-asan; do
@@ -18,6 +19,10 @@ for preset in native native-asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2 || status=1
 done
+
+# The libFuzzer targets, a minute each from their seed corpus.
+echo "=== fuzz ==="
+scripts/fuzz.sh 60 || status=1
 
 # The Windows builds are cross compiles: both run on any host.
 echo "=== win32 ==="
