@@ -4,14 +4,15 @@
 #include <cctype>
 #include <map>
 
+#include "contract/monitor_table_9x.h"
 #include "framework/afxwin.h"
 
-// The monitor's entry points, linked into the test program. The 9x entry
-// fills the spooler's ANSI table, whose type is the monitor's own.
+// The monitor's entry points, linked into the test program (the libraries
+// export them through their .def files).
 extern "C" {
 LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE monitor);
 LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR registry_root);
-BOOL WINAPI InitializeMonitorEx9x(LPSTR registry_root, void* monitor);
+BOOL WINAPI InitializeMonitorEx9x(LPSTR registry_root, Monitor9xTable* monitor);
 }
 
 namespace test {

@@ -1,10 +1,9 @@
 // The entry point of the Windows 9x spooler (tavmon95.dll only):
-// InitializeMonitorEx fills the spooler's MONITOR table with functions that
-// take ANSI texts. The table is laid out as the MONITOR structure of the
-// DDK documentation of that time: the fourteen members from EnumPorts to
-// SetPortTimeOuts, without the transceive members Windows 2000 added.
+// InitializeMonitorEx fills the spooler's MONITOR table
+// (contract/monitor_table_9x.h) with functions that take ANSI texts.
 #include "common/win32.h"
 
+#include "contract/monitor_table_9x.h"
 #include "monitor/barrier.h"
 #include "monitor/monitor_text.h"
 #include "monitor/port_calls.h"
@@ -14,24 +13,6 @@
 #include "monitor/trace.h"
 
 namespace {
-
-struct Monitor9x {
-  BOOL(WINAPI* pfnEnumPorts)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-  BOOL(WINAPI* pfnOpenPort)(LPSTR, PHANDLE);
-  BOOL(WINAPI* pfnOpenPortEx)(LPSTR, LPSTR, PHANDLE, Monitor9x*);
-  BOOL(WINAPI* pfnStartDocPort)(HANDLE, LPSTR, DWORD, DWORD, LPBYTE);
-  BOOL(WINAPI* pfnWritePort)(HANDLE, LPBYTE, DWORD, LPDWORD);
-  BOOL(WINAPI* pfnReadPort)(HANDLE, LPBYTE, DWORD, LPDWORD);
-  BOOL(WINAPI* pfnEndDocPort)(HANDLE);
-  BOOL(WINAPI* pfnClosePort)(HANDLE);
-  BOOL(WINAPI* pfnAddPort)(LPSTR, HWND, LPSTR);
-  BOOL(WINAPI* pfnAddPortEx)(LPSTR, DWORD, LPBYTE, LPSTR);
-  BOOL(WINAPI* pfnConfigurePort)(LPSTR, HWND, LPSTR);
-  BOOL(WINAPI* pfnDeletePort)(LPSTR, HWND, LPSTR);
-  BOOL(WINAPI* pfnGetPrinterDataFromPort)
-  (HANDLE, DWORD, LPSTR, LPSTR, DWORD, LPSTR, DWORD, LPDWORD);
-  BOOL(WINAPI* pfnSetPortTimeOuts)(HANDLE, LPCOMMTIMEOUTS, DWORD);
-};
 
 BOOL WINAPI EnumPortsA9x(LPSTR name, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
                          LPDWORD returned) {
@@ -66,7 +47,8 @@ BOOL WINAPI DeletePortA9x(LPSTR, HWND, LPSTR) { return RefusePortManagement(); }
 // wide texts). Fills *monitor with the ANSI function table; the monitor's key is
 // `registry_root` (below HKEY_LOCAL_MACHINE). FALSE with the last error set
 // on failure.
-extern "C" BOOL WINAPI InitializeMonitorEx9x(LPSTR registry_root, Monitor9x* monitor) {
+extern "C" BOOL WINAPI InitializeMonitorEx9x(LPSTR registry_root,
+                                              Monitor9xTable* monitor) {
   return Guarded([&] {
     if (!monitor) return Fail(ERROR_INVALID_PARAMETER);
     if (!ProcessInstance(Widen(registry_root))) return FALSE;

@@ -18,27 +18,9 @@
 #include "sim/machine.h"
 #include "sim/win32_api.h"
 
-namespace sim {
+#include "contract/monitor_table_9x.h"
 
-// The MONITOR table the Windows 9x spooler hands to InitializeMonitorEx:
-// the fourteen members from EnumPorts to SetPortTimeOuts, with ANSI texts.
-struct Monitor9xTable {
-  BOOL(WINAPI* pfnEnumPorts)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-  BOOL(WINAPI* pfnOpenPort)(LPSTR, PHANDLE);
-  BOOL(WINAPI* pfnOpenPortEx)(LPSTR, LPSTR, PHANDLE, Monitor9xTable*);
-  BOOL(WINAPI* pfnStartDocPort)(HANDLE, LPSTR, DWORD, DWORD, LPBYTE);
-  BOOL(WINAPI* pfnWritePort)(HANDLE, LPBYTE, DWORD, LPDWORD);
-  BOOL(WINAPI* pfnReadPort)(HANDLE, LPBYTE, DWORD, LPDWORD);
-  BOOL(WINAPI* pfnEndDocPort)(HANDLE);
-  BOOL(WINAPI* pfnClosePort)(HANDLE);
-  BOOL(WINAPI* pfnAddPort)(LPSTR, HWND, LPSTR);
-  BOOL(WINAPI* pfnAddPortEx)(LPSTR, DWORD, LPBYTE, LPSTR);
-  BOOL(WINAPI* pfnConfigurePort)(LPSTR, HWND, LPSTR);
-  BOOL(WINAPI* pfnDeletePort)(LPSTR, HWND, LPSTR);
-  BOOL(WINAPI* pfnGetPrinterDataFromPort)(HANDLE, DWORD, LPSTR, LPSTR, DWORD, LPSTR, DWORD,
-                                          LPDWORD);
-  BOOL(WINAPI* pfnSetPortTimeOuts)(HANDLE, LPCOMMTIMEOUTS, DWORD);
-};
+namespace sim {
 
 // A monitor whose library the spooler has loaded and initialised, with the
 // function table its entry point gave.
