@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Checks that each Windows executable or library given (32-bit or 64-bit)
 # imports only DLLs that come with Windows itself, and that a 32-bit one
-# does not import the functions that Windows 95 to 2000 lack but the
-# program asks for at run time (IsWow64Process, GetNativeSystemInfo): the
-# loader would refuse the whole program there. They must be looked up with
-# GetProcAddress.
+# does not import the functions that older Windows lack but the program
+# asks for at run time (IsWow64Process, GetNativeSystemInfo, and the job
+# object functions Windows 9x and NT 4.0 lack): the loader would refuse the
+# whole program there. They must be looked up with GetProcAddress.
 #
 # Usage: scripts/check-imports.sh FILE...
 set -euo pipefail
 allowed='^(ADVAPI32|KERNEL32|USER32|GDI32|SHELL32|SHLWAPI|WINSPOOL|MSVCRT|SPOOLSS|COMDLG32|OLE32)\.(DLL|DRV)$'
-late_bound='^(IsWow64Process|GetNativeSystemInfo)$'
+late_bound='^(IsWow64Process|GetNativeSystemInfo|CreateJobObjectA|AssignProcessToJobObject|SetInformationJobObject)$'
 
 # import_table FILE: objdump's view of FILE's headers, by the binutils of its
 # own machine (each reads only its own format).
@@ -30,7 +30,7 @@ for file in "$@"; do
   if grep -q '^Magic.*(PE32)$' <<<"$table"; then
     # The member names of the import tables: "vma  hint  name".
     while read -r name; do
-      echo "$file imports $name, which Windows 95 to 2000 lack: look it up at run time" >&2
+      echo "$file imports $name, which older Windows lacks: look it up at run time" >&2
       ok=0
     done < <(awk '/DLL Name:/ {in_dll = 1; next} in_dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ {print $3}' <<<"$table" |
              grep -E "$late_bound" || true)

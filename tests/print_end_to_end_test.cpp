@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/handles.h"
 #include "sim/programs.h"
 #include "test_support.h"
 
@@ -211,6 +212,96 @@ TEST_F(PrintTest, CancelledJobKeepsNothing) {
   EXPECT_FALSE(m.spooler.Job(id));
   EXPECT_NE(MonitorLog().find("job " + std::to_string(id) + " cancelled"), std::string::npos)
       << MonitorLog();
+}
+
+// What the journal holds of a program's start and end: job objects,
+// CreateProcessA (its command line left off), ResumeThread and
+// TerminateProcess.
+std::vector<std::string> StartAndEndCalls(const std::vector<std::string>& journal) {
+  std::vector<std::string> calls;
+  for (const std::string& line : journal) {
+    if (line.rfind("CreateProcessA ", 0) == 0)
+      calls.push_back("CreateProcessA");
+    else if (line.find("JobObject") != std::string::npos || line.rfind("ResumeThread ", 0) == 0 ||
+             line.rfind("TerminateProcess ", 0) == 0 || line.rfind("job object closed", 0) == 0)
+      calls.push_back(line);
+  }
+  return calls;
+}
+
+// The program's start with its job object: made to end what it holds when
+// closed, the program created suspended, put in it, then let run.
+std::vector<std::string> ConfinedStart(DWORD process) {
+  const std::string id = std::to_string(process);
+  return {"CreateJobObjectA", "SetInformationJobObject 9 8192", "CreateProcessA",
+          "AssignProcessToJobObject " + id, "ResumeThread " + id};
+}
+
+bool Traced(const std::vector<std::string>& trace, const std::string& text) {
+  for (const std::string& line : trace)
+    if (line.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// On every family the program runs in its own folder, not in the output
+// folder users can write to (where Windows 2000 and XP before SP2 would
+// load its libraries from); from Windows 2000 on it runs in a job object
+// that is gone with the job, and without one elsewhere it still converts.
+class ConfinedOnEachFamily : public PrintTest,
+                             public ::testing::WithParamInterface<sim::Platform> {};
+
+TEST_P(ConfinedOnEachFamily, ProgramRunsInItsOwnFolderInAJobObjectWhereThereAreAny) {
+  std::string folder;
+  DWORD process = 0;
+  Install(GetParam(), [&](const sim::ProgramStart& start) {
+    folder = start.current_directory;
+    process = start.process_id;
+    return sim::programs::PdfWriter()(start);
+  });
+  m.journal.clear();
+  Print("report", "%!PS\n(report) show\n");
+  EXPECT_EQ(Output(), std::vector<std::string>{"report.pdf"});
+  EXPECT_EQ(folder, "C:\\tavrin\\res\\convert");
+  const bool has_jobs = GetParam().family == sim::Family::NT && GetParam().driver_version >= 3;
+  EXPECT_EQ(StartAndEndCalls(m.journal),
+            has_jobs ? ConfinedStart(process) : std::vector<std::string>{"CreateProcessA"});
+  EXPECT_EQ(sim::OpenKernelHandles("job"), 0) << "closed at the job's end";
+  EXPECT_EQ(Traced(m.debug_output, "runs without a job object: the system has none"), !has_jobs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ConfinedOnEachFamily,
+                         ::testing::Values(sim::Platform::Win98(), sim::Platform::NT4(),
+                                           sim::Platform::WinXP()),
+                         test::PlatformTestName);
+
+// A hung program ended by the watchdog: it was in its job object from its
+// first instruction, and the job object is closed with it.
+TEST_F(PrintTest, HungProgramIsEndedWithItsJobObject) {
+  DWORD process = 0;
+  Install(sim::Platform::WinXP(), [&](const sim::ProgramStart& start) {
+    process = start.process_id;
+    return sim::programs::Hangs()(start);
+  });
+  SetPortValue("Timeout", 3);
+  m.journal.clear();
+  Print("stuck", Job(300000));
+  std::vector<std::string> expected = ConfinedStart(process);
+  expected.push_back("TerminateProcess " + std::to_string(process) + " 1460");
+  EXPECT_EQ(StartAndEndCalls(m.journal), expected);
+  EXPECT_EQ(sim::OpenKernelHandles("job"), 0);
+  EXPECT_EQ(sim::OpenKernelHandles("process"), 0);
+  EXPECT_EQ(Output(), std::vector<std::string>{"stuck.ps"});
+}
+
+// A spooler that already runs in a job allowing no other: the program,
+// created suspended, is still let run, without a job object, and converts.
+TEST_F(PrintTest, ProgramThatCannotJoinItsJobObjectStillRuns) {
+  Install(sim::Platform::Win2000());
+  m.FailCall("AssignProcessToJobObject", ERROR_ACCESS_DENIED);
+  Print("report", "%!PS\n(report) show\n");
+  EXPECT_EQ(Output(), std::vector<std::string>{"report.pdf"});
+  EXPECT_TRUE(Traced(m.debug_output, "runs without a job object: AssignProcessToJobObject failed: 5"));
+  EXPECT_EQ(sim::OpenKernelHandles("job"), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "monitor/file_calls.h"
+#include "monitor/trace.h"
 
 namespace {
 
@@ -103,6 +104,52 @@ HANDLE OpenOutput(const std::string& output_log) {
                      OPEN_EXISTING, 0, nullptr);
 }
 
+// kernel32's job object functions. Windows 95 to Me and NT 4.0 lack them:
+// imported, they would keep the library from loading there.
+typedef HANDLE(WINAPI* CreateJobObjectAFn)(LPSECURITY_ATTRIBUTES, LPCSTR);
+typedef BOOL(WINAPI* AssignProcessToJobObjectFn)(HANDLE, HANDLE);
+typedef BOOL(WINAPI* SetInformationJobObjectFn)(HANDLE, JOBOBJECTINFOCLASS, LPVOID, DWORD);
+
+struct JobCalls {
+  CreateJobObjectAFn create = nullptr;
+  AssignProcessToJobObjectFn assign = nullptr;
+  SetInformationJobObjectFn set_information = nullptr;
+};
+
+// A function of kernel32 by name, or null.
+template <typename Fn>
+Fn Kernel32Function(HMODULE kernel, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, name)));
+}
+
+// Looks up the job object functions. Returns false where one is missing.
+bool FindJobCalls(JobCalls* calls) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return false;
+  calls->create = Kernel32Function<CreateJobObjectAFn>(kernel, "CreateJobObjectA");
+  calls->assign = Kernel32Function<AssignProcessToJobObjectFn>(kernel, "AssignProcessToJobObject");
+  calls->set_information =
+      Kernel32Function<SetInformationJobObjectFn>(kernel, "SetInformationJobObject");
+  return calls->create && calls->assign && calls->set_information;
+}
+
+// Makes a job object that ends its processes when its last handle closes,
+// into *job. Returns ERROR_SUCCESS or the error of the failed call.
+DWORD MakeKillOnCloseJob(const JobCalls& calls, OwnedHandle* job) {
+  job->set(calls.create(nullptr, nullptr));
+  if (!job->get()) return GetLastError();
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+  ZeroMemory(&limits, sizeof(limits));
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!calls.set_information(job->get(), JobObjectExtendedLimitInformation, &limits,
+                             sizeof(limits))) {
+    const DWORD error = GetLastError();
+    job->Reset();
+    return error;
+  }
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 bool IsWindowsProgram(const std::string& path) {
@@ -121,6 +168,7 @@ ChildProcess::ChildProcess() { InitializeCriticalSection(&lock_); }
 ChildProcess::~ChildProcess() {
   StopWatchdog();
   CloseInput();
+  CloseJob();  // ends the program if it still runs
   if (process_) CloseHandle(process_);
   DeleteCriticalSection(&lock_);
 }
@@ -167,6 +215,8 @@ void ChildProcess::Watch() {
           // Its end breaks the pipe: the blocked write returns.
           stalled_ = true;
           TerminateProcess(process_, kEndedExitCode);
+          // And what it started, which may hold the pipe open too.
+          CloseJob();
           LeaveCriticalSection(&lock_);
           return;
         }
@@ -182,6 +232,13 @@ void ChildProcess::NoteProgress(bool writing) {
   EnterCriticalSection(&lock_);
   writing_ = writing;
   progress_tick_ = GetTickCount();
+  LeaveCriticalSection(&lock_);
+}
+
+void ChildProcess::CloseJob() {
+  EnterCriticalSection(&lock_);
+  if (job_) CloseHandle(job_);
+  job_ = nullptr;
   LeaveCriticalSection(&lock_);
 }
 
@@ -214,6 +271,20 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application
   }
   child_output.set(OpenOutput(output_log));
 
+  // Only a Windows program is confined: Wine starts any other as a Unix
+  // program, which a job object cannot hold and a suspended start would
+  // never let run.
+  OwnedHandle job;
+  JobCalls calls;
+  if (!FindJobCalls(&calls)) {
+    Trace("%s runs without a job object: the system has none", application.c_str());
+  } else if (IsWindowsProgram(application)) {
+    const DWORD made = MakeKillOnCloseJob(calls, &job);
+    if (made != ERROR_SUCCESS)
+      Trace("%s runs without a job object: it could not be made: %lu", application.c_str(),
+            static_cast<unsigned long>(made));
+  }
+
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof(startup));
   startup.cb = sizeof(startup);
@@ -230,13 +301,37 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& application
   // either family, and reads the standard handles given here. Wine closes
   // the standard input of a program given a console of its own
   // (CREATE_NO_WINDOW, CREATE_NEW_CONSOLE), so neither is used.
-  if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                      nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+  // A program to be put in a job starts suspended, so that nothing it
+  // starts escapes the job.
+  const bool suspended = job.get() != nullptr;
+  const DWORD flags = DETACHED_PROCESS | (suspended ? CREATE_SUSPENDED : 0);
+  if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
     *error = GetLastError();
     return nullptr;
   }
-  if (info.hThread) CloseHandle(info.hThread);
+  OwnedHandle thread;
+  thread.set(info.hThread);
+  if (suspended) {
+    // Fails where the spooler itself runs in a job that allows no other
+    // (before Windows 8): the program then runs as it would have anyway.
+    if (!info.hProcess || !calls.assign(job.get(), info.hProcess)) {
+      Trace("%s runs without a job object: AssignProcessToJobObject failed: %lu",
+            application.c_str(), static_cast<unsigned long>(GetLastError()));
+      job.Reset();
+    }
+    if (!thread.get() || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+      // It would never run: it is ended rather than waited for.
+      *error = thread.get() ? GetLastError() : ERROR_INVALID_HANDLE;
+      if (info.hProcess) {
+        TerminateProcess(info.hProcess, kEndedExitCode);
+        CloseHandle(info.hProcess);
+      }
+      return nullptr;
+    }
+  }
   child->process_ = info.hProcess;
+  child->job_ = job.release();
   child->input_ = our_input.release();
   *error = ERROR_SUCCESS;
   // Without a process handle the program cannot be ended: no watchdog.
@@ -292,5 +387,6 @@ DWORD ChildProcess::Wait(DWORD timeout_ms, DWORD* exit_code) {
 void ChildProcess::Terminate() {
   if (!process_) return;
   TerminateProcess(process_, kEndedExitCode);
+  CloseJob();  // and whatever the program started
   WaitForSingleObject(process_, kTerminateWaitMs);
 }

@@ -8,6 +8,13 @@
 // So that a program that never reads cannot hold the port for ever, a
 // watchdog thread ends the program when a write has made no progress for
 // the time allowed: its end breaks the pipe and the blocked write returns.
+//
+// From Windows 2000 on the program runs in a job object of its own that
+// ends it, and every process assigned to it, when its handle is closed:
+// at the program's end, or when it is ended. It is created suspended,
+// put in the job, and only then let run, so it can start nothing outside
+// the job. Where there are no job objects (Windows 9x, NT 4.0) or one
+// cannot be used, the program runs without, and the trace says why.
 #pragma once
 
 #include "common/win32.h"
@@ -56,8 +63,8 @@ class ChildProcess {
   // Returns ERROR_SUCCESS with *exit_code set, or ERROR_TIMEOUT.
   DWORD Wait(DWORD timeout_ms, DWORD* exit_code);
 
-  // Ends a program that did not end by itself, and waits a little for it
-  // to be gone so that its files are free.
+  // Ends a program that did not end by itself, with its job object, and
+  // waits a little for it to be gone so that its files are free.
   void Terminate();
 
  private:
@@ -71,13 +78,16 @@ class ChildProcess {
   void Watch();
   // Notes that a write began (`writing`), moved on, or ended.
   void NoteProgress(bool writing);
+  // Closes the job object: what still runs in it ends.
+  void CloseJob();
 
   HANDLE input_ = nullptr;    // write end of the program's standard input
   HANDLE process_ = nullptr;  // null where the system gives none
+  HANDLE job_ = nullptr;      // the program's job object; guarded by lock_
   HANDLE watchdog_ = nullptr; // the watchdog thread
   HANDLE stop_ = nullptr;     // set when the watchdog is to end
   DWORD stall_ms_ = 0;
-  mutable CRITICAL_SECTION lock_;  // guards the three below
+  mutable CRITICAL_SECTION lock_;  // guards job_ and the three below
   bool writing_ = false;
   DWORD progress_tick_ = 0;  // GetTickCount of the write's last progress
   bool stalled_ = false;

@@ -145,6 +145,14 @@ void AwaitCompletePdf(const std::string& path, DWORD delay_ms, DWORD timeout_ms)
 
 }  // namespace
 
+std::string ProgramFolder(const std::string& application) {
+  const std::size_t slash = application.find_last_of("\\/");
+  if (slash == std::string::npos) return std::string();
+  // "C:\gs.exe" runs in "C:\", not in the drive's current folder "C:".
+  const bool root = slash == 2 && application[1] == ':';
+  return application.substr(0, root ? slash + 1 : slash);
+}
+
 void ReadPdfFacts(const std::string& path, JobFacts* facts) {
   ULONGLONG size = 0;
   facts->pdf_exists = FileSize(path, &size);

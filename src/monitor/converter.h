@@ -25,7 +25,7 @@ struct ConverterSetup {
   DWORD job_id = 0;
   std::string application;   // the program's path, never searched for
   std::string command_line;  // its whole command line
-  std::string folder;        // its working folder: the output folder
+  std::string folder;        // its working folder: ProgramFolder(application)
   WORD show_window = SW_HIDE;
   std::string output_log;    // where its output goes; empty: NUL
   std::wstring ps;           // the job's copy
@@ -85,6 +85,13 @@ class Converter {
   // Waits for the program within the time allowed; fills in how it ended.
   void AwaitProgram(job_verdict::JobFacts* facts);
 };
+
+// The folder of the program at `application`, without a trailing backslash
+// but for a drive's root; empty when the path names none. The program runs
+// there and not in the output folder: Windows 2000 and XP before SP2 load a
+// library named without a path from the working folder first, and users
+// can write to the output folder.
+std::string ProgramFolder(const std::string& application);
 
 // The size of the PDF at `path` and whether it ends in "%%EOF", into
 // *facts.

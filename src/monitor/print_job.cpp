@@ -84,7 +84,7 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   setup.job_id = job_id;
   setup.application = job_naming::UnquotedPath(job->config_.command);
   setup.command_line = job->command_line_;
-  setup.folder = job->folder_;
+  setup.folder = ProgramFolder(setup.application);
   setup.show_window = static_cast<WORD>(job->config_.show_window);
   setup.output_log = job->config_.log_use ? job->log_->path() : std::string();
   setup.ps = job->files_.ps;

@@ -445,6 +445,12 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     if (name == "GetNativeSystemInfo") return as_farproc(&SimGetNativeSystemInfo);
   }
   if (kernel32 && name == "GetDiskFreeSpaceExA") return as_farproc(&GetDiskFreeSpaceExA);
+  // Job objects came with Windows 2000 (driver version 3).
+  if (kernel32 && IsNt() && sim::M().platform().driver_version >= 3) {
+    if (name == "CreateJobObjectA") return as_farproc(&CreateJobObjectA);
+    if (name == "AssignProcessToJobObject") return as_farproc(&AssignProcessToJobObject);
+    if (name == "SetInformationJobObject") return as_farproc(&SetInformationJobObject);
+  }
   if (winspool && IsNt() && name == "SetPortA") return as_farproc(&SetPortA);
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;
@@ -505,7 +511,8 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
   if (const sim::Program* simulated = m.ProgramAt(program)) {
     sim::StartProgramProcess(*simulated, program, line,
                              lpCurrentDirectory ? lpCurrentDirectory : m.current_directory,
-                             bInheritHandles, *lpStartupInfo, lpProcessInformation);
+                             bInheritHandles, dwCreationFlags, *lpStartupInfo,
+                             lpProcessInformation);
   } else {
     sim::StartEndedProcess(lpProcessInformation);
   }

@@ -2,8 +2,11 @@
 // installed at a path (Machine::InstallProgram) runs on a thread of its own
 // with the handles it inherited; its process object is signaled when it
 // returns or is ended, and its handles close then, which breaks the pipes
-// it held.
+// it held. A process created suspended runs its program only from
+// ResumeThread on. Job objects hold the processes assigned to them (not
+// those those processes start: the stand-in programs start none).
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -95,7 +98,18 @@ class ProcessItem : public KernelItem {
   DWORD id = 0;
   bool ended = false;
   bool terminated = false;
+  bool in_job = false;  // assigned to a job object: no other takes it
   DWORD exit_code = STILL_ACTIVE;
+};
+
+// The first thread of a simulated program's process. Created suspended,
+// it holds the program's run until ResumeThread brings its count to 0.
+class ProgramThreadItem : public KernelItem {
+ public:
+  bool Signaled() const override { return process->ended; }
+  std::shared_ptr<ProcessItem> process;
+  DWORD suspend_count = 0;
+  std::function<void()> run;  // the program's thread; empty once started
 };
 
 struct ProcessTable {
@@ -126,6 +140,34 @@ void EndProcess(ProcessItem& process, DWORD code, bool terminated) {
   CloseHandlesOf(process.id);
 }
 
+// A job object: the processes assigned to it and its limits. With
+// JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE the close of its last handle ends
+// those still running, with exit code 0: the documentation names no code.
+class JobItem : public KernelItem {
+ public:
+  ~JobItem() override;
+  DWORD limit_flags = 0;
+  std::vector<std::weak_ptr<ProcessItem>> processes;
+};
+
+JobItem::~JobItem() {
+  if (!(limit_flags & JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE)) return;
+  std::vector<std::shared_ptr<ProcessItem>> live;
+  for (const auto& weak : processes)
+    if (auto process = weak.lock())
+      if (!process->ended) live.push_back(process);
+  if (live.empty()) return;
+  for (const auto& process : live)
+    M().Note("job object closed: ends process " + std::to_string(process->id));
+  // The last handle goes while the handle table removes it, so the table
+  // must not change under it here: the processes end on a thread of their
+  // own once the closing thread gives the lock up, before the clock moves.
+  StartMachineThread([live] {
+    ApiLock lock;
+    for (const auto& process : live) EndProcess(*process, 0, true);
+  });
+}
+
 }  // namespace
 
 void WaitForProgramEnd() {
@@ -145,8 +187,8 @@ void EndAllPrograms() {
 
 bool StartProgramProcess(const Program& program, const std::string& application,
                          const std::string& command_line, const std::string& directory,
-                         BOOL inherit_handles, const STARTUPINFOA& startup,
-                         PROCESS_INFORMATION* info) {
+                         BOOL inherit_handles, DWORD creation_flags,
+                         const STARTUPINFOA& startup, PROCESS_INFORMATION* info) {
   ProcessTable& table = Processes();
   auto process = std::make_shared<ProcessItem>();
   process->id = table.next_id;
@@ -172,16 +214,24 @@ bool StartProgramProcess(const Program& program, const std::string& application,
   }
 
   table.live[process->id] = process;
-  info->hProcess = NewItemHandle("process", process, false);
-  info->hThread = NewKernelHandle("thread");
-  info->dwProcessId = process->id;
-  info->dwThreadId = process->id + 4;
-  StartMachineThread([program, start, process] {
+  auto thread = std::make_shared<ProgramThreadItem>();
+  thread->process = process;
+  thread->run = [program, start, process] {
     t_process = start.process_id;
     const DWORD code = program(start);
     ApiLock lock;
     EndProcess(*process, code, false);
-  });
+  };
+  info->hProcess = NewItemHandle("process", process, false);
+  info->hThread = NewItemHandle("thread", thread, false);
+  info->dwProcessId = process->id;
+  info->dwThreadId = process->id + 4;
+  if (creation_flags & CREATE_SUSPENDED) {
+    thread->suspend_count = 1;
+  } else {
+    StartMachineThread(std::move(thread->run));
+    thread->run = nullptr;
+  }
   return true;
 }
 
@@ -285,4 +335,81 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
 
 DWORD WINAPI GetCurrentProcessId(void) {
   return sim::t_process ? sim::t_process : sim::kProgramProcessId;
+}
+
+DWORD WINAPI ResumeThread(HANDLE hThread) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("ResumeThread")) return static_cast<DWORD>(-1);
+  const char* kind = sim::KernelHandleKind(hThread);
+  if (!kind || std::string(kind) != "thread") {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return static_cast<DWORD>(-1);
+  }
+  auto thread = std::dynamic_pointer_cast<sim::ProgramThreadItem>(sim::ItemOf(hThread));
+  if (!thread || thread->suspend_count == 0) return 0;  // running already
+  sim::M().Note("ResumeThread " + std::to_string(thread->process->id));
+  const DWORD previous = thread->suspend_count--;
+  if (thread->suspend_count == 0) {
+    // A process ended while suspended never runs its program.
+    if (!thread->process->ended) sim::StartMachineThread(std::move(thread->run));
+    thread->run = nullptr;
+  }
+  return previous;
+}
+
+HANDLE WINAPI CreateJobObjectA(LPSECURITY_ATTRIBUTES lpJobAttributes, LPCSTR lpName) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("CreateJobObjectA")) return nullptr;
+  (void)lpName;  // names are not modelled: every job object is a new one
+  sim::M().Note("CreateJobObjectA");
+  return sim::NewItemHandle("job", std::make_shared<sim::JobItem>(),
+                            lpJobAttributes && lpJobAttributes->bInheritHandle, sim::t_process);
+}
+
+BOOL WINAPI SetInformationJobObject(HANDLE hJob, JOBOBJECTINFOCLASS JobObjectInformationClass,
+                                    LPVOID lpJobObjectInformation,
+                                    DWORD cbJobObjectInformationLength) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("SetInformationJobObject")) return FALSE;
+  auto job = std::dynamic_pointer_cast<sim::JobItem>(sim::ItemOf(hJob));
+  if (!job) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // Only the limits are modelled; both records begin with the basic one.
+  const DWORD needed = JobObjectInformationClass == JobObjectExtendedLimitInformation
+                           ? sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION)
+                           : sizeof(JOBOBJECT_BASIC_LIMIT_INFORMATION);
+  if ((JobObjectInformationClass != JobObjectExtendedLimitInformation &&
+       JobObjectInformationClass != JobObjectBasicLimitInformation) ||
+      !lpJobObjectInformation || cbJobObjectInformationLength != needed) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const auto* limits = static_cast<const JOBOBJECT_BASIC_LIMIT_INFORMATION*>(lpJobObjectInformation);
+  job->limit_flags = limits->LimitFlags;
+  sim::M().Note("SetInformationJobObject " + std::to_string(JobObjectInformationClass) + " " +
+                std::to_string(limits->LimitFlags));
+  return TRUE;
+}
+
+BOOL WINAPI AssignProcessToJobObject(HANDLE hJob, HANDLE hProcess) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("AssignProcessToJobObject")) return FALSE;
+  auto job = std::dynamic_pointer_cast<sim::JobItem>(sim::ItemOf(hJob));
+  auto process = std::dynamic_pointer_cast<sim::ProcessItem>(sim::ItemOf(hProcess));
+  if (!job || !process) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // Before Windows 8 a process belongs to one job at most, and an ended
+  // one to none.
+  if (process->in_job || process->ended) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  process->in_job = true;
+  job->processes.push_back(process);
+  sim::M().Note("AssignProcessToJobObject " + std::to_string(process->id));
+  return TRUE;
 }

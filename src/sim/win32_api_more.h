@@ -46,6 +46,18 @@ BOOL WINAPI DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle,
 BOOL WINAPI SetHandleInformation(HANDLE hObject, DWORD dwMask, DWORD dwFlags);
 BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
 BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+// A thread of a process created with CREATE_SUSPENDED starts here; for any
+// other thread it returns 0.
+DWORD WINAPI ResumeThread(HANDLE hThread);
+// Job objects: GetProcAddress gives them only on Windows 2000 and later.
+// A job object takes the processes assigned to it (not those they start);
+// with JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE its last handle's close ends
+// them with exit code 0, which the documentation leaves open.
+HANDLE WINAPI CreateJobObjectA(LPSECURITY_ATTRIBUTES lpJobAttributes, LPCSTR lpName);
+BOOL WINAPI AssignProcessToJobObject(HANDLE hJob, HANDLE hProcess);
+BOOL WINAPI SetInformationJobObject(HANDLE hJob, JOBOBJECTINFOCLASS JobObjectInformationClass,
+                                    LPVOID lpJobObjectInformation,
+                                    DWORD cbJobObjectInformationLength);
 
 // kernel32: UTF-16 file names and the ANSI code page (Windows-1252).
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,

@@ -71,6 +71,56 @@ typedef struct _MEMORY_BASIC_INFORMATION {
 // Processes (winbase.h).
 #define DETACHED_PROCESS 0x00000008
 #define CREATE_SUSPENDED 0x00000004
+#define CREATE_BREAKAWAY_FROM_JOB 0x01000000
+
+// Job objects (winnt.h, Windows 2000 and later).
+typedef int64_t LONGLONG;
+typedef size_t SIZE_T;
+typedef union _LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  };
+  LONGLONG QuadPart;
+} LARGE_INTEGER;
+
+typedef enum _JOBOBJECTINFOCLASS {
+  JobObjectBasicLimitInformation = 2,
+  JobObjectExtendedLimitInformation = 9,
+} JOBOBJECTINFOCLASS;
+
+#define JOB_OBJECT_LIMIT_BREAKAWAY_OK 0x00000800
+#define JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE 0x00002000
+
+typedef struct _JOBOBJECT_BASIC_LIMIT_INFORMATION {
+  LARGE_INTEGER PerProcessUserTimeLimit;
+  LARGE_INTEGER PerJobUserTimeLimit;
+  DWORD LimitFlags;
+  SIZE_T MinimumWorkingSetSize;
+  SIZE_T MaximumWorkingSetSize;
+  DWORD ActiveProcessLimit;
+  ULONG_PTR Affinity;
+  DWORD PriorityClass;
+  DWORD SchedulingClass;
+} JOBOBJECT_BASIC_LIMIT_INFORMATION;
+
+typedef struct _IO_COUNTERS {
+  ULONGLONG ReadOperationCount;
+  ULONGLONG WriteOperationCount;
+  ULONGLONG OtherOperationCount;
+  ULONGLONG ReadTransferCount;
+  ULONGLONG WriteTransferCount;
+  ULONGLONG OtherTransferCount;
+} IO_COUNTERS;
+
+typedef struct _JOBOBJECT_EXTENDED_LIMIT_INFORMATION {
+  JOBOBJECT_BASIC_LIMIT_INFORMATION BasicLimitInformation;
+  IO_COUNTERS IoInfo;
+  SIZE_T ProcessMemoryLimit;
+  SIZE_T JobMemoryLimit;
+  SIZE_T PeakProcessMemoryUsed;
+  SIZE_T PeakJobMemoryUsed;
+} JOBOBJECT_EXTENDED_LIMIT_INFORMATION;
 
 // Code pages (winnls.h).
 #define CP_ACP 0

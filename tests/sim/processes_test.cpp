@@ -5,6 +5,7 @@
 // early; and only the handles a program inherits reach it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "sim/handles.h"
@@ -76,6 +77,46 @@ TEST_F(SimProcesses, ConverterReadsAJobLargerThanItsPipeAndLeavesNoHandle) {
   EXPECT_EQ(M().files.OpenHandles(), 0);
   EXPECT_EQ(sim::OpenKernelHandles("pipe") + sim::OpenKernelHandles("process"), 0);
   EXPECT_EQ(M().now_ms, 0u);              // no time passed: nobody waited for a clock
+}
+
+// From Windows 2000 on: a program created suspended runs only from
+// ResumeThread on, and closing its kill-on-close job object ends it.
+TEST_F(SimProcesses, SuspendedProgramRunsFromResumeAndEndsWithItsJobObject) {
+  std::atomic<bool> ran{false};
+  M().InstallProgram(kProgram, [&ran](const sim::ProgramStart&) -> DWORD {
+    ran = true;
+    sim::WaitForProgramEnd();
+    return 7;
+  });
+  ASSERT_NE(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateJobObjectA"), nullptr);
+  HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  ASSERT_NE(job, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ASSERT_TRUE(SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                      sizeof(limits)));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  char line[] = "prog";
+  ASSERT_TRUE(CreateProcessA(kProgram, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                             nullptr, &startup, &info));
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_FALSE(ran);
+  ASSERT_TRUE(AssignProcessToJobObject(job, info.hProcess));
+  EXPECT_FALSE(AssignProcessToJobObject(job, info.hProcess));  // one job a process
+  EXPECT_EQ(ResumeThread(info.hThread), 1u);
+  EXPECT_EQ(ResumeThread(info.hThread), 0u);
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_TRUE(ran);
+  CloseHandle(job);
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(ExitCode(info.hProcess), 0u);
+  CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
+
+  M().Reset(sim::Platform::NT4());
+  EXPECT_EQ(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateJobObjectA"), nullptr);
 }
 
 TEST_F(SimProcesses, ProgramThatStopsReadingBreaksThePipe) {
