@@ -181,6 +181,9 @@ TEST(MonitorVerdictTest, LogLinesOfAFailedAndARefusedJob) {
             "job 5 refused: no file can be made in C:\\tavrin\\output\\: access denied (error 5)");
   EXPECT_EQ(job_verdict::RefusalLine(5, "D:\\out\\", 21, false),
             "job 5 refused: no file can be made in D:\\out\\: error 21");
+  EXPECT_EQ(job_verdict::LinkRefusalLine(5, "C:\\tavrin\\output"),
+            "job 5 refused: C:\\tavrin\\output is a link (junction or symbolic link): nothing "
+            "is written through it");
 }
 
 TEST(MonitorVerdictTest, TimeoutAndItsText) {

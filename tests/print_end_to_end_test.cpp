@@ -6,6 +6,7 @@
 // job can fail, each ending as a PDF or as a kept .ps with its reason in the
 // monitor's log.
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,85 @@ TEST_F(PrintTest, UnusableOutputFolderRefusesTheJob) {
   EXPECT_TRUE(kept->status & JOB_STATUS_ERROR);
 }
 
+bool Traced(const std::vector<std::string>& trace, const std::string& text) {
+  for (const std::string& line : trace)
+    if (line.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// Where a user who may write the output folder puts a link, and where it
+// leads.
+struct LinkCase {
+  const char* name;
+  const char* at;      // in the output folder ("" for the folder itself)
+  const char* target;  // in the system folder ("" for the folder itself)
+};
+
+// Test names show the case by its name.
+void PrintTo(const LinkCase& place, std::ostream* out) { *out << place.name; }
+
+// Every file of the system folder with its bytes, its subfolders' names.
+std::vector<std::pair<std::string, std::optional<std::string>>> Snapshot(const sim::Machine& m,
+                                                                         const std::string& dir) {
+  std::vector<std::pair<std::string, std::optional<std::string>>> files;
+  for (const std::string& name : m.files.List(dir))
+    files.emplace_back(name, m.files.Get(dir + "\\" + name));
+  return files;
+}
+
+class LinkInTheOutputFolder : public PrintTest, public ::testing::WithParamInterface<LinkCase> {};
+
+// The spooler's monitor writes as LocalSystem: a link in the output folder
+// (the folder itself, or the name of the job's .ps, of its PDF, of the
+// log) to the system folder refuses the job at its start, and nothing is
+// made, written, renamed or deleted where it leads. Once the link is gone
+// the next job converts as ever.
+TEST_P(LinkInTheOutputFolder, RefusesTheJobAndLeavesTheTargetAlone) {
+  Install(sim::Platform::WinXP());
+  const std::string system = sim::Platform::WinXP().system_dir;
+  const std::string at = std::string(kOutput) + GetParam().at;
+  const std::string link = at.back() == '\\' ? at.substr(0, at.size() - 1) : at;
+  const std::string target = *GetParam().target ? system + "\\" + GetParam().target : system;
+  m.files.MakeLink(link, target);
+  const auto system_before = Snapshot(m, system);
+  const std::vector<std::string> output_before = Output();
+  m.LeaveErrorOnSuccess("ClosePrinter", ERROR_INVALID_HANDLE);
+
+  const DWORD id = Print("evil", Job(5000));
+  EXPECT_EQ(Calls({"StartDocPort"}), std::vector<std::string>{"StartDocPort TAVRINPORT, job " +
+                                                             std::to_string(id) + " -> 5"});
+  EXPECT_EQ(Snapshot(m, system), system_before);
+  EXPECT_EQ(Output(), output_before);
+  std::optional<sim::JobRecord> kept = m.spooler.Job(id);
+  ASSERT_TRUE(kept);
+  EXPECT_TRUE(kept->status & JOB_STATUS_ERROR);
+  EXPECT_NE(kept->status_text.find(link + " is a link"), std::string::npos) << kept->status_text;
+  // The log says why, unless the log is behind the link: then the trace.
+  const std::string line = "job " + std::to_string(id) + " refused: " + link + " is a link";
+  const bool log_behind = !*GetParam().at || std::string(GetParam().at) == "tavmon.log";
+  EXPECT_EQ(MonitorLog().find(line) != std::string::npos, !log_behind) << MonitorLog();
+  EXPECT_TRUE(Traced(m.debug_output, link + " is a link"));
+
+  // The link gone, the job kept in the queue converts when restarted.
+  m.files.Remove(link);
+  HANDLE printer = nullptr;
+  char printer_name[] = "TAVRIN";
+  ASSERT_TRUE(OpenPrinterA(printer_name, &printer, nullptr));
+  EXPECT_TRUE(SetJobA(printer, id, 0, nullptr, JOB_CONTROL_RESTART));
+  ClosePrinter(printer);
+  m.spooler.WaitUntilIdle();
+  EXPECT_EQ(Output(), std::vector<std::string>{"evil.pdf"});
+  EXPECT_FALSE(m.spooler.Job(id));
+  EXPECT_EQ(Snapshot(m, system), system_before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, LinkInTheOutputFolder,
+    ::testing::Values(LinkCase{"Folder", "", ""}, LinkCase{"Ps", "evil.ps", "evil.ps"},
+                      LinkCase{"Pdf", "evil.pdf", "evil.pdf"},
+                      LinkCase{"Log", "tavmon.log", "tavmon.dll"}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
+
 // The user deletes the job while the program is stuck with it: once the
 // program is ended nothing of the job is kept, and the log says why.
 TEST_F(PrintTest, CancelledJobKeepsNothing) {
@@ -235,12 +315,6 @@ std::vector<std::string> ConfinedStart(DWORD process) {
   const std::string id = std::to_string(process);
   return {"CreateJobObjectA", "SetInformationJobObject 9 8192", "CreateProcessA",
           "AssignProcessToJobObject " + id, "ResumeThread " + id};
-}
-
-bool Traced(const std::vector<std::string>& trace, const std::string& text) {
-  for (const std::string& line : trace)
-    if (line.find(text) != std::string::npos) return true;
-  return false;
 }
 
 // On every family the program runs in its own folder, not in the output

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "monitor/file_calls.h"
+#include "monitor/job_log.h"
 #include "monitor/trace.h"
 
 namespace {
@@ -93,8 +94,7 @@ DWORD MakeInputPipe(OwnedHandle* child_end, OwnedHandle* our_end) {
 HANDLE OpenOutput(const std::string& output_log) {
   SECURITY_ATTRIBUTES inherit = Inheritable();
   if (!output_log.empty()) {
-    HANDLE log = CreateFileA(output_log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE log = OpenLog(output_log, &inherit);
     if (log != INVALID_HANDLE_VALUE) {
       SetFilePointer(log, 0, nullptr, FILE_END);
       return log;

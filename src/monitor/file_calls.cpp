@@ -13,13 +13,26 @@ bool WideCallMissing() { return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED; }
 std::string AnsiPath(const std::wstring& path) { return Narrow(path, '_'); }
 
 HANDLE OpenPath(const std::wstring& path, DWORD access, DWORD share,
-                SECURITY_ATTRIBUTES* security, DWORD disposition) {
-  HANDLE file = CreateFileW(path.c_str(), access, share, security, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+                SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags) {
+  HANDLE file = CreateFileW(path.c_str(), access, share, security, disposition, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE && WideCallMissing())
-    file = CreateFileA(AnsiPath(path).c_str(), access, share, security, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileA(AnsiPath(path).c_str(), access, share, security, disposition, flags,
+                       nullptr);
   return file;
+}
+
+bool IsLink(const std::wstring& path) {
+  // Only the NT family answers the wide call, and only it has links.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+DWORD NoFollowFlag() {
+  // Asked each time: the answer is cheap.
+  OSVERSIONINFOA version;
+  version.dwOSVersionInfoSize = sizeof(version);
+  const bool nt = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  return nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
 }
 
 bool PathExists(const std::wstring& path) {

@@ -8,10 +8,21 @@
 
 #include <string>
 
-// CreateFile on `path`. Returns the handle or INVALID_HANDLE_VALUE with the
-// last error set.
+// CreateFile on `path` with `flags` (attributes and FILE_FLAG_* bits).
+// Returns the handle or INVALID_HANDLE_VALUE with the last error set.
 HANDLE OpenPath(const std::wstring& path, DWORD access, DWORD share,
-                SECURITY_ATTRIBUTES* security, DWORD disposition);
+                SECURITY_ATTRIBUTES* security, DWORD disposition,
+                DWORD flags = FILE_ATTRIBUTE_NORMAL);
+
+// Whether `path` itself is a link: a junction, a symbolic link, a mount
+// point, anything with FILE_ATTRIBUTE_REPARSE_POINT. Windows 9x has no
+// such thing: always false there.
+bool IsLink(const std::wstring& path);
+
+// FILE_FLAG_OPEN_REPARSE_POINT on the NT family, so that a CreateFile
+// that meets a link in the last component takes the link itself instead
+// of where it leads; 0 on Windows 9x, which has no links.
+DWORD NoFollowFlag();
 
 // Whether a file or folder `path` exists.
 bool PathExists(const std::wstring& path);

@@ -39,23 +39,47 @@ std::wstring NumberedBase(const JobFiles& files, unsigned n) {
   return files.folder + FromUtf16(job_naming::NumberedStem(files.stem, n));
 }
 
-// A temporary PDF name in `folder` that no file has yet. Returns false when
-// every try found one.
-bool ChooseTemporaryName(const std::string& folder, DWORD job_id, std::string* path) {
+// Reserves a temporary PDF name in `folder`: one that neither a file nor
+// the program's report (".out", the deferred way) has yet, created empty
+// so that no other job or link takes it. Returns ERROR_SUCCESS,
+// ERROR_FILE_EXISTS when every try found the name taken, or the error of
+// the file call.
+DWORD ReserveTemporaryName(const std::string& folder, DWORD job_id, std::string* path) {
   static LONG serial = 0;
   for (int i = 0; i < kTemporaryTries; ++i) {
     const std::string candidate =
         folder + job_naming::TemporaryPdfName(job_id, GetCurrentProcessId(), GetTickCount(),
                                               static_cast<unsigned long>(InterlockedIncrement(&serial)));
-    if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      *path = candidate;
-      return true;
+    const std::string report = candidate.substr(0, candidate.size() - 4) + ".out";
+    if (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES ||
+        GetFileAttributesA(report.c_str()) != INVALID_FILE_ATTRIBUTES)
+      continue;
+    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      if (IsNameTaken(error)) continue;
+      return error;
     }
+    CloseHandle(file);
+    *path = candidate;
+    return ERROR_SUCCESS;
   }
-  return false;
+  return ERROR_FILE_EXISTS;
 }
 
 }  // namespace
+
+std::string FirstLink(const std::string& path, std::size_t from) {
+  for (std::size_t at = path.find('\\', from); at != std::string::npos;
+       at = path.find('\\', at + 1)) {
+    const std::string folder = path.substr(0, at);
+    if (IsLink(Widen(folder.c_str()))) return folder;
+  }
+  const std::string whole = WithoutSlash(path);
+  if (whole.size() >= from && IsLink(Widen(whole.c_str()))) return whole;
+  return std::string();
+}
 
 DWORD MakeFolders(const std::string& folder) {
   // Each prefix ending before a backslash, past the drive ("c:\") or the
@@ -100,20 +124,33 @@ DWORD ClaimJobFiles(const std::string& folder, const std::u16string& document, D
   files->folder = Widen(folder.c_str());
   files->stem = job_naming::DocumentFileStem(
       document, job_naming::StemBudget(ToUtf16(files->folder).size()));
-  if (!ChooseTemporaryName(folder, job_id, &files->temp_pdf)) return ERROR_FILE_EXISTS;
   DWORD error = ERROR_SUCCESS;
   HANDLE file = INVALID_HANDLE_VALUE;
   const unsigned number = job_naming::FirstFreeNumber(1, [&](unsigned n) {
     const std::wstring base = NumberedBase(*files, n);
+    for (const wchar_t* extension : {L".pdf", L".ps"}) {
+      if (!IsLink(base + extension)) continue;
+      files->link = base + extension;
+      error = ERROR_ACCESS_DENIED;
+      return Attempt::kFailed;
+    }
     if (PathExists(base + L".pdf")) return Attempt::kNameTaken;
-    file = OpenPath(base + L".ps", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW);
+    file = OpenPath(base + L".ps", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | NoFollowFlag());
     if (file != INVALID_HANDLE_VALUE) return Attempt::kDone;
     error = GetLastError();
     return IsNameTaken(error) ? Attempt::kNameTaken : Attempt::kFailed;
   });
   if (number == 0) return error == ERROR_SUCCESS ? ERROR_FILE_EXISTS : error;
+  const std::wstring ps = NumberedBase(*files, number) + L".ps";
+  error = ReserveTemporaryName(folder, job_id, &files->temp_pdf);
+  if (error != ERROR_SUCCESS) {
+    CloseHandle(file);
+    DeletePath(ps);
+    return error;
+  }
   files->number = number;
-  files->ps = NumberedBase(*files, number) + L".ps";
+  files->ps = ps;
   files->pdf = NumberedBase(*files, number) + L".pdf";
   files->ps_file = file;
   return ERROR_SUCCESS;
@@ -126,6 +163,11 @@ DWORD PlaceFinishedPdf(JobFiles* files) {
     const std::wstring base = NumberedBase(*files, n);
     // A running job's data under that name: its PDF is to have it.
     if (n != files->number && PathExists(base + L".ps")) return Attempt::kNameTaken;
+    if (IsLink(base + L".pdf")) {
+      files->link = base + L".pdf";
+      error = ERROR_ACCESS_DENIED;
+      return Attempt::kFailed;
+    }
     error = MovePathNoReplace(temporary, base + L".pdf");
     if (error == ERROR_SUCCESS) return Attempt::kDone;
     return IsNameTaken(error) ? Attempt::kNameTaken : Attempt::kFailed;

@@ -4,14 +4,16 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "monitor/file_calls.h"
+#include "monitor/monitor_text.h"
+
 JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
                const std::string& document)
     : path_(path), enabled_(enabled), debug_(debug), port_(port), document_(document) {}
 
 void JobLog::Begin() {
   if (!enabled_ && !debug_) return;
-  HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenLog(path_, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   // Another job may be writing too: only an empty file gets the mark.
   if (GetFileSize(file, nullptr) == 0) {
@@ -63,8 +65,7 @@ void JobLog::Append(const char* format, va_list args) {
 }
 
 DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenLog(path, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD error = ERROR_SUCCESS;
   DWORD written = 0;
@@ -77,4 +78,13 @@ DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {
     error = ERROR_DISK_FULL;
   CloseHandle(file);
   return error;
+}
+
+HANDLE OpenLog(const std::string& path, SECURITY_ATTRIBUTES* security) {
+  if (IsLink(Widen(path.c_str()))) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, security,
+                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
 }

@@ -48,5 +48,14 @@ class JobLog {
 };
 
 // Appends `size` bytes to the file `path`, creating it when missing, shared
-// with other writers. Returns ERROR_SUCCESS or the error of the file call.
+// with other writers; a link at `path` is not written through
+// (ERROR_ACCESS_DENIED). Returns ERROR_SUCCESS or the error of the file
+// call.
 DWORD AppendToFile(const std::string& path, const void* data, DWORD size);
+
+// Opens the log `path` for writing, creating it when missing, shared with
+// other writers. A link in its place is never followed: refused
+// (ERROR_ACCESS_DENIED) when seen first, and one that appears after the
+// look is opened itself, not what it leads to. Returns the handle or
+// INVALID_HANDLE_VALUE with the last error set.
+HANDLE OpenLog(const std::string& path, SECURITY_ATTRIBUTES* security);

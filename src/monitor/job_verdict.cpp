@@ -146,6 +146,11 @@ std::string RefusalLine(unsigned long job_id, const std::string& folder, unsigne
   return head + "no file can be made in " + folder + ": " + ErrorText(error);
 }
 
+std::string LinkRefusalLine(unsigned long job_id, const std::string& path) {
+  return "job " + Number(job_id) + " refused: " + path +
+         " is a link (junction or symbolic link): nothing is written through it";
+}
+
 FileTail TailOf(unsigned long long size, unsigned long count) {
   FileTail tail;
   tail.count = size < count ? static_cast<unsigned long>(size) : count;

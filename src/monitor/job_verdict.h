@@ -108,6 +108,11 @@ std::string CancelLine(unsigned long job_id, const JobFacts& facts);
 std::string RefusalLine(unsigned long job_id, const std::string& folder, unsigned long error,
                         bool file_in_place);
 
+// The log line of a job refused at its start because `path`, one of the
+// folders or files it was to write, is a link (a junction or a symbolic
+// link): the monitor writes nothing where one might lead.
+std::string LinkRefusalLine(unsigned long job_id, const std::string& path);
+
 // The last bytes of a file: where they begin, split into the low and
 // high 32-bit halves SetFilePointer takes from FILE_BEGIN, and how many
 // there are.

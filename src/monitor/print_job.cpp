@@ -15,6 +15,18 @@ using job_verdict::JobFacts;
 using job_verdict::Outcome;
 using job_verdict::Verdict;
 
+// Whether `path` begins with `prefix`, ASCII letters in either case.
+bool StartsWithNoCase(const std::string& path, const std::string& prefix) {
+  if (path.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char a = path[i], b = prefix[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 PrintJob::PrintJob(const std::wstring& port, const std::wstring& printer, DWORD job_id,
@@ -51,16 +63,39 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   const LONG read = ReadPortConfig(registry, port, &job->config_);
   if (read != ERROR_SUCCESS)
     Trace("port configuration of %s: %ld", job->port_.c_str(), static_cast<long>(read));
-  job->folder_ = job_naming::OutputFolder(ReadInstallRoot());
+  const std::string root = ReadInstallRoot();
+  job->folder_ = job_naming::OutputFolder(root);
   const std::string log_path =
       job->config_.log_name.empty() ? job->folder_ + "tavmon.log" : job->config_.log_name;
-  job->log_.reset(new JobLog(log_path, job->config_.log_use, job->config_.log_debug,
-                             LogText(port), job->document_log_));
+  // The monitor writes as LocalSystem in folders others may write to: a
+  // link there (to the system folder, say) would have it write, rename or
+  // delete wherever the link leads. The folders from the install root's
+  // "tavrin" down and every file of the job are looked at first; the log
+  // likewise, its folders too where it lies in the install root.
+  const std::string folder_link = FirstLink(job->folder_, root.size());
+  const std::string log_link =
+      FirstLink(log_path, StartsWithNoCase(log_path, root) ? root.size() : log_path.size());
+  if (!log_link.empty())
+    Trace("job %lu: %s is a link: nothing goes to the log %s", static_cast<unsigned long>(job_id),
+          log_link.c_str(), log_path.c_str());
+  job->log_.reset(new JobLog(log_path, job->config_.log_use && log_link.empty(),
+                             job->config_.log_debug && log_link.empty(), LogText(port),
+                             job->document_log_));
   job->log_->Begin();
 
-  DWORD error = MakeFolders(job->folder_);
+  // A log in use that is a link refuses the job too: its lines are part
+  // of what the job writes.
+  const bool log_used = job->config_.log_use || job->config_.log_debug;
+  const std::string link = !folder_link.empty() ? folder_link : log_used ? log_link : std::string();
+  DWORD error = link.empty() ? MakeFolders(job->folder_) : ERROR_ACCESS_DENIED;
   if (error == ERROR_SUCCESS)
     error = ClaimJobFiles(job->folder_, ToUtf16(document), job_id, &job->files_);
+  if (!link.empty() || !job->files_.link.empty()) {
+    job->RefuseLink(link.empty() ? job->files_.link : Widen(link.c_str()));
+    job.reset();
+    SetLastError(error);
+    return nullptr;
+  }
   if (error != ERROR_SUCCESS) {
     // Nothing can be written: the spooler keeps the job.
     Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), job->folder_.c_str(),
@@ -86,7 +121,7 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   setup.command_line = job->command_line_;
   setup.folder = ProgramFolder(setup.application);
   setup.show_window = static_cast<WORD>(job->config_.show_window);
-  setup.output_log = job->config_.log_use ? job->log_->path() : std::string();
+  setup.output_log = job->log_->enabled() ? job->log_->path() : std::string();
   setup.ps = job->files_.ps;
   setup.temp_pdf = job->files_.temp_pdf;
   setup.delay_ms = job->config_.delay_ms;
@@ -99,6 +134,13 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
       LogText(job->files_.pdf).c_str(), LogTextFromAnsi(job->files_.temp_pdf).c_str(),
       LogTextFromAnsi(job->command_line_).c_str(), job->converter_->StartNote());
   return job;
+}
+
+void PrintJob::RefuseLink(const std::wstring& link) {
+  Trace("StartDocPort %s: job %lu refused: %s is a link", port_.c_str(),
+        static_cast<unsigned long>(job_id_), TraceText(link).c_str());
+  log_->Failure("%s", job_verdict::LinkRefusalLine(job_id_, LogText(link)).c_str());
+  ReportJobFailed(printer_handle_, job_id_, "Refused: " + Narrow(link, '_') + " is a link");
 }
 
 BOOL PrintJob::Accept(const BYTE* data, DWORD size, DWORD* written) {

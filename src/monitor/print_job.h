@@ -53,6 +53,10 @@ class PrintJob {
            const std::wstring& document);
 
   void ClosePsFile();
+  // A job refused at its start because `link`, a folder or file it was to
+  // write, is a link: the trace, the log (unless it lies behind a link
+  // too) and the job's status in the queue say so.
+  void RefuseLink(const std::wstring& link);
   // The finished PDF gets the document's name; the .ps goes. Where the
   // rename fails the PDF stays under its temporary name and the log says
   // so with both names.

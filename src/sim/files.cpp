@@ -1,7 +1,8 @@
 // The file system of the simulated machine and the kernel32 file functions:
 // drives and folders, case-insensitive names that keep their spelling,
 // sharing modes checked both ways as the NT I/O manager does, files held by
-// other processes or mapped as modules, delete-pending files, read and write
+// other processes or mapped as modules, delete-pending files, links
+// (reparse points) followed through paths, read and write
 // failures, a disk that fills up, the standard handles, and the process's
 // kernel handle table. Names are kept in UTF-8: the ANSI functions convert
 // from the code page, the wide ones from UTF-16, so both see the same files.
@@ -35,6 +36,9 @@ constexpr DWORD kFileExecute = 0x0020;
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
+// Links followed in one path before the name counts as unresolvable.
+constexpr int kMaxLinkHops = 31;
+
 // Handle values are multiples of four, as on Windows, and never 0 or -1.
 constexpr uintptr_t kFirstHandle = 0x100;
 
@@ -55,6 +59,7 @@ struct Node {
   std::string data;
   DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
   bool delete_pending = false;  // deleted while open; goes with its last handle
+  std::string link;  // a link's target, as a full path; empty for anything else
 };
 
 // A FailReads / FailWrites setting: how many bytes may still pass.
@@ -292,9 +297,32 @@ struct FileSystem::Impl {
         n.attributes = FILE_ATTRIBUTE_DIRECTORY;
         nodes.emplace(key, n);
       } else if (!it->second.directory) {
-        it->second = Node{it->second.leaf, true, {}, FILE_ATTRIBUTE_DIRECTORY, false};
+        it->second = Node{it->second.leaf, true, {}, FILE_ATTRIBUTE_DIRECTORY, false, {}};
       }
     }
+  }
+
+  // Follows the links on the way to `p`: a link standing for one of its
+  // folders, or for its last component too when `follow_last`, is replaced
+  // by the link's target. Returns false when the links go round in circles.
+  bool Resolve(PathName* p, bool follow_last) const {
+    for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
+      const size_t count = follow_last ? p->parts.size() : (p->parts.empty() ? 0 : p->parts.size() - 1);
+      bool replaced = false;
+      for (size_t i = 1; i <= count && !replaced; ++i) {
+        const Node* n = FindKey(p->KeyUpTo(i));
+        if (!n) break;  // nothing stands below a missing name
+        if (n->link.empty()) continue;
+        PathName target;
+        if (!ParsePath(n->link, &target)) return false;
+        target.parts.insert(target.parts.end(), p->parts.begin() + i, p->parts.end());
+        target.trailing_separator = p->trailing_separator;
+        *p = target;
+        replaced = true;
+      }
+      if (!replaced) return true;
+    }
+    return false;
   }
 
   // The stored spelling of an existing path, or "" when it is not there.
@@ -470,6 +498,7 @@ DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD 
   PathName p;
   if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
   if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
+  if (!Resolve(&p, !(flags & FILE_FLAG_OPEN_REPARSE_POINT))) return ERROR_CANT_RESOLVE_FILENAME;
   Node* node = FindKey(p.Key());
   if (p.Root() || p.trailing_separator) {
     return node && node->directory ? ERROR_PATH_NOT_FOUND
@@ -521,6 +550,8 @@ DWORD FileSystem::Impl::Delete(const char* name) {
   PathName p;
   if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
   if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
+  // A link goes itself, not what it leads to.
+  if (!Resolve(&p, false)) return ERROR_CANT_RESOLVE_FILENAME;
   Node* node = FindKey(p.Key());
   if (!node) return MissingError(p);
   if (node->directory || p.trailing_separator) return ERROR_ACCESS_DENIED;
@@ -545,6 +576,7 @@ DWORD FileSystem::Impl::Move(const char* from, const char* to) {
   PathName src, dst;
   if (!from || !ParsePath(from, &src) || !to || !ParsePath(to, &dst)) return ERROR_PATH_NOT_FOUND;
   if (!ValidNames(src, false) || !ValidNames(dst, false)) return ERROR_INVALID_NAME;
+  if (!Resolve(&src, false) || !Resolve(&dst, false)) return ERROR_CANT_RESOLVE_FILENAME;
   Node* node = FindKey(src.Key());
   if (!node || src.Root()) return src.Root() ? ERROR_ACCESS_DENIED : MissingError(src);
   if (Protected(src) || Protected(dst)) return ERROR_ACCESS_DENIED;
@@ -571,6 +603,7 @@ DWORD FileSystem::Impl::MakeDirectory(const char* name) {
   PathName p;
   if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
   if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
+  if (!Resolve(&p, false)) return ERROR_CANT_RESOLVE_FILENAME;
   if (FindKey(p.Key())) return ERROR_ALREADY_EXISTS;
   if (p.Root() || !IsDirectory(p.ParentKey())) return ERROR_PATH_NOT_FOUND;
   if (Protected(p)) return ERROR_ACCESS_DENIED;
@@ -732,6 +765,21 @@ void FileSystem::Remove(const std::string& path) {
   ApiLock lock;
   PathName p;
   if (ParsePath(path, &p)) impl_->EraseTree(p.Key());
+}
+
+void FileSystem::MakeLink(const std::string& path, const std::string& target) {
+  ApiLock lock;
+  PathName p, t;
+  if (!ParsePath(path, &p) || p.Root() || !ParsePath(target, &t)) return;
+  impl_->EraseTree(p.Key());
+  impl_->MakeFolders(p, p.parts.size() - 1);
+  Node n;
+  n.leaf = p.Leaf();
+  n.directory = impl_->IsDirectory(t.Key());
+  n.attributes = FILE_ATTRIBUTE_REPARSE_POINT |
+                 (n.directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
+  n.link = target;
+  impl_->nodes[p.Key()] = n;
 }
 
 void FileSystem::SetInUse(const std::string& path, bool on) {
@@ -1012,6 +1060,11 @@ DWORD GetFileAttributesAs(const char* function, const ProgramName& name) {
     SetLastError(ERROR_INVALID_NAME);
     return INVALID_FILE_ATTRIBUTES;
   }
+  // A link answers with its own attributes.
+  if (!Files().Resolve(&p, false)) {
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+    return INVALID_FILE_ATTRIBUTES;
+  }
   const sim::Node* node = Files().FindKey(p.Key());
   if (!node || (p.trailing_separator && !node->directory)) {
     SetLastError(node ? ERROR_INVALID_NAME : Files().MissingError(p));
@@ -1213,6 +1266,10 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   }
   if (!sim::ValidNames(p, true)) {
     SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!fs.Resolve(&p, false)) {
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
     return INVALID_HANDLE_VALUE;
   }
   // A folder given with a trailing separator, or a drive root, names no entry.

@@ -156,6 +156,17 @@ class FileSystem {
   std::string NameOf(const std::string& path) const;  // stored spelling of the path
   std::vector<std::string> List(const std::string& dir) const;  // names, sorted
   void Remove(const std::string& path);
+  // Puts a link at `path` (replacing what stood there) that leads to
+  // `target`: a junction or symbolic link to a folder when `target` is
+  // one, else a symbolic link to a file (which need not exist). Its
+  // attributes hold FILE_ATTRIBUTE_REPARSE_POINT (and
+  // FILE_ATTRIBUTE_DIRECTORY for a folder's). The file functions follow
+  // it wherever it stands in a path, except for the last component where
+  // CreateFile is given FILE_FLAG_OPEN_REPARSE_POINT, and in
+  // GetFileAttributes, DeleteFile, MoveFile, CreateDirectory and
+  // FindFirstFile, which see the link itself. The functions of this class
+  // see the nodes as they are and follow no link.
+  void MakeLink(const std::string& path, const std::string& target);
   // Another process holds the file open without sharing: opens fail with 32,
   // deletion too.
   void SetInUse(const std::string& path, bool on);
