@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "contract/monitor_table_9x.h"
 #include "montest.h"
 
 #define MONITOR_KEY_W L"" TAVRIN_MONITOR_KEY
@@ -19,24 +20,7 @@ typedef LPMONITOR2(WINAPI *InitMonitor2Fn)(PMONITORINIT, PHANDLE);
 typedef LPMONITOREX(WINAPI *InitMonitorFn)(LPWSTR);
 typedef PMONITORUI(WINAPI *InitMonitorUiFn)(void);
 
-/* The 9x spooler's MONITOR table: ANSI texts, no transceive members. */
-typedef struct {
-    BOOL(WINAPI *pfnEnumPorts)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-    BOOL(WINAPI *pfnOpenPort)(LPSTR, PHANDLE);
-    void *pfnOpenPortEx;
-    BOOL(WINAPI *pfnStartDocPort)(HANDLE, LPSTR, DWORD, DWORD, LPBYTE);
-    BOOL(WINAPI *pfnWritePort)(HANDLE, LPBYTE, DWORD, LPDWORD);
-    BOOL(WINAPI *pfnReadPort)(HANDLE, LPBYTE, DWORD, LPDWORD);
-    BOOL(WINAPI *pfnEndDocPort)(HANDLE);
-    BOOL(WINAPI *pfnClosePort)(HANDLE);
-    BOOL(WINAPI *pfnAddPort)(LPSTR, HWND, LPSTR);
-    void *pfnAddPortEx;
-    BOOL(WINAPI *pfnConfigurePort)(LPSTR, HWND, LPSTR);
-    BOOL(WINAPI *pfnDeletePort)(LPSTR, HWND, LPSTR);
-    void *pfnGetPrinterDataFromPort;
-    void *pfnSetPortTimeOuts;
-} Monitor9x;
-typedef BOOL(WINAPI *InitMonitorExFn)(LPSTR, Monitor9x *);
+typedef BOOL(WINAPI *InitMonitorExFn)(LPSTR, Monitor9xTable *);
 
 /* ---- a spooler's registry functions, served from the real registry ---- */
 
@@ -501,7 +485,7 @@ static void check_ansi_table(HMODULE library)
     char root[] = MONITOR_KEY;
     DOC_INFO_1A doc = {"montest ansi", NULL, "RAW"};
     BYTE data[4] = "abc";
-    Monitor9x table;
+    Monitor9xTable table;
     BYTE buffer[4096];
     DWORD needed = 0, count = 0, done = 0, i;
     HANDLE port = NULL;
