@@ -2,14 +2,15 @@
 # Checks that each Windows executable or library given (32-bit or 64-bit)
 # imports only DLLs that come with Windows itself, and that a 32-bit one
 # does not import the functions that older Windows lack but the program
-# asks for at run time (IsWow64Process, GetNativeSystemInfo, and the job
-# object functions Windows 9x and NT 4.0 lack): the loader would refuse the
-# whole program there. They must be looked up with GetProcAddress.
+# asks for at run time (IsWow64Process, GetNativeSystemInfo, the job
+# object functions Windows 9x and NT 4.0 lack, and the advapi32 security
+# functions Windows 95 lacks): the loader would refuse the whole program
+# there. They must be looked up with GetProcAddress.
 #
 # Usage: scripts/check-imports.sh FILE...
 set -euo pipefail
 allowed='^(ADVAPI32|KERNEL32|USER32|GDI32|SHELL32|SHLWAPI|WINSPOOL|MSVCRT|SPOOLSS|COMDLG32|OLE32)\.(DLL|DRV)$'
-late_bound='^(IsWow64Process|GetNativeSystemInfo|CreateJobObjectA|AssignProcessToJobObject|SetInformationJobObject)$'
+late_bound='^(IsWow64Process|GetNativeSystemInfo|CreateJobObjectA|AssignProcessToJobObject|SetInformationJobObject|AllocateAndInitializeSid|FreeSid|GetLengthSid|InitializeAcl|AddAccessAllowedAce|AddAccessAllowedAceEx|SetNamedSecurityInfoA|SetFileSecurityA|InitializeSecurityDescriptor|SetSecurityDescriptorDacl)$'
 
 # import_table FILE: objdump's view of FILE's headers, by the binutils of its
 # own machine (each reads only its own format).

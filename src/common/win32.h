@@ -13,6 +13,7 @@
 #include <winsplp.h>
 #include <shlwapi.h>
 #include <shlobj.h>
+#include <aclapi.h>
 #else
 #include "sim/win32_api.h"
 #endif

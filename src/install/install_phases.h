@@ -8,6 +8,10 @@
 bool DetectPlatform(InstallState& state);
 // Phase 2: the monitor libraries and driver files, and the INI file mapping.
 bool DeployFiles(InstallState& state);
+// After phase 2, NT family only: the setup folder and everything in it get a
+// protected DACL (SYSTEM and Administrators full control, Users read and
+// execute). A volume without ACLs or a failure is logged; the install goes on.
+void SecureSetupTree(const InstallState& state);
 // Phase 3: the port monitor and the configuration of its port.
 bool RegisterMonitorAndPort(InstallState& state);
 // Phase 4: the printer driver.

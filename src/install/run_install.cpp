@@ -20,6 +20,7 @@ void RunInstall() {
   InstallState state;
   if (!DetectPlatform(state)) return;
   if (!DeployFiles(state)) return;
+  SecureSetupTree(state);
   if (!RegisterMonitorAndPort(state)) return;
   if (!RegisterPrinterDriver(state)) return;
   if (!CreatePrinter(state)) return;

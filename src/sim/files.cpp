@@ -60,6 +60,7 @@ struct Node {
   DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
   bool delete_pending = false;  // deleted while open; goes with its last handle
   std::string link;  // a link's target, as a full path; empty for anything else
+  std::optional<Dacl> dacl;  // set or inherited; none on a volume without ACLs
 };
 
 // A FailReads / FailWrites setting: how many bytes may still pass.
@@ -87,6 +88,9 @@ struct KernelObject {
   std::shared_ptr<KernelItem> item;  // events, threads, processes, pipe ends
   DWORD process = 0;                 // the simulated process holding it; 0: the program
   bool inheritable = false;
+  // For kind "find": the keys of the entries still to come ("." and ".."
+  // for those two), in order.
+  std::vector<std::string> listing;
 };
 
 // The data rights that take part in sharing checks.
@@ -259,6 +263,7 @@ struct FileSystem::Impl {
   std::set<std::string> in_use, loaded;
   std::map<std::string, Budget> read_budget, write_budget;
   std::map<std::string, uint64_t> capacity;  // by drive, "C:"; unset: kDefaultCapacity
+  std::set<std::string> no_acls;             // drives ("C:") without ACLs
   std::map<uintptr_t, KernelObject> handles;
   uintptr_t next_handle = kFirstHandle;
   HANDLE std_input = nullptr, std_output = nullptr, std_error = nullptr;
@@ -297,7 +302,7 @@ struct FileSystem::Impl {
         n.attributes = FILE_ATTRIBUTE_DIRECTORY;
         nodes.emplace(key, n);
       } else if (!it->second.directory) {
-        it->second = Node{it->second.leaf, true, {}, FILE_ATTRIBUTE_DIRECTORY, false, {}};
+        it->second = Node{it->second.leaf, true, {}, FILE_ATTRIBUTE_DIRECTORY, false, {}, {}};
       }
     }
   }
@@ -850,6 +855,82 @@ int FileSystem::OpenHandles() const {
   return impl_->CountKind(kFileKind) + impl_->CountKind(kFindKind);
 }
 
+void FileSystem::SetNoAcls(const std::string& drive, bool on) {
+  ApiLock lock;
+  PathName p;
+  if (!ParsePath(drive, &p)) return;
+  if (on)
+    impl_->no_acls.insert(p.drive);
+  else
+    impl_->no_acls.erase(p.drive);
+}
+
+bool FileSystem::KeepsAcls(const std::string& path) const {
+  ApiLock lock;
+  PathName p;
+  if (!IsNt() || !ParsePath(path, &p)) return false;
+  return impl_->no_acls.count(p.drive) == 0;
+}
+
+std::optional<Dacl> FileSystem::DaclOf(const std::string& path) const {
+  ApiLock lock;
+  PathName p;
+  if (!ParsePath(path, &p)) return std::nullopt;
+  const Node* n = impl_->FindKey(p.Key());
+  return n ? n->dacl : std::nullopt;
+}
+
+namespace {
+
+// The entries of `parent` that a child inherits: for a folder those meant
+// for folders or files (kept inheritable), for a file those meant for
+// files, each marked inherited.
+std::vector<AceEntry> InheritedEntries(const Dacl& parent, bool folder) {
+  std::vector<AceEntry> out;
+  for (AceEntry e : parent.entries) {
+    const bool to_files = (e.flags & OBJECT_INHERIT_ACE) != 0;
+    const bool to_folders = (e.flags & CONTAINER_INHERIT_ACE) != 0;
+    if (folder ? !(to_files || to_folders) : !to_files) continue;
+    e.flags = folder ? static_cast<BYTE>((e.flags & ~INHERIT_ONLY_ACE) | INHERITED_ACE)
+                     : static_cast<BYTE>(INHERITED_ACE);
+    out.push_back(e);
+  }
+  return out;
+}
+
+}  // namespace
+
+DWORD FileSystem::SetDacl(const std::string& path, const Dacl& dacl, bool propagate) {
+  ApiLock lock;
+  PathName p;
+  if (!ParsePath(path, &p) || !impl_->Resolve(&p, true)) return ERROR_PATH_NOT_FOUND;
+  Node* n = impl_->FindKey(p.Key());
+  if (!n) return impl_->MissingError(p);
+  if (!KeepsAcls(p.drive)) return ERROR_NOT_SUPPORTED;
+  n->dacl = dacl;
+  if (!propagate) return ERROR_SUCCESS;
+  // Down the tree, folder by folder: a protected child keeps its own DACL
+  // and shields what lies below it; others keep their explicit entries.
+  std::vector<std::string> folders{p.Key()};
+  while (!folders.empty()) {
+    const std::string key = folders.back();
+    folders.pop_back();
+    const Dacl parent = *impl_->nodes.at(key).dacl;
+    for (const std::string& child_key : impl_->Children(key)) {
+      Node& child = impl_->nodes.at(child_key);
+      if (child.dacl && child.dacl->is_protected) continue;
+      Dacl own;
+      if (child.dacl)
+        for (const AceEntry& e : child.dacl->entries)
+          if (!e.Inherited()) own.entries.push_back(e);
+      for (const AceEntry& e : InheritedEntries(parent, child.directory)) own.entries.push_back(e);
+      child.dacl = own;
+      if (child.directory) folders.push_back(child_key);
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
 void FileSystem::ReleaseAll() {
   std::vector<uintptr_t> all;
   for (const auto& h : impl_->handles) all.push_back(h.first);
@@ -867,6 +948,7 @@ void FileSystem::Reset(const Platform& platform) {
   fs.read_budget.clear();
   fs.write_budget.clear();
   fs.capacity.clear();
+  fs.no_acls.clear();
   fs.handles.clear();
   fs.next_handle = kFirstHandle;
   fs.stderr_text.clear();
@@ -987,6 +1069,23 @@ ProgramName FromAnsi(LPCSTR name) {
     out.utf8 = sim::AnsiToUtf8(name);
   }
   return out;
+}
+
+// Fills a find record for a listed entry: a node's key, "." or "..".
+void FillFindData(const std::string& key, LPWIN32_FIND_DATAA data) {
+  sim::Node dot;
+  const sim::Node* found = Files().FindKey(key);
+  if (key == "." || key == "..") {
+    dot.leaf = key;
+    dot.directory = true;
+    dot.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    found = &dot;
+  }
+  std::memset(data, 0, sizeof(*data));
+  data->dwFileAttributes = found->attributes;
+  data->nFileSizeLow = static_cast<DWORD>(found->data.size());
+  // The name in the code page: characters it lacks come out as '?'.
+  std::strncpy(data->cFileName, sim::Utf8ToAnsi(found->leaf).c_str(), MAX_PATH - 1);
 }
 
 // The name a wide function was given. Returns ERROR_CALL_NOT_IMPLEMENTED on
@@ -1281,38 +1380,66 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   }
   const std::string pattern = p.parts.back();
   bool wildcard = pattern.find_first_of("*?") != std::string::npos;
-  std::string name;
-  const sim::Node* found = nullptr;
-  sim::Node dot;
+  sim::KernelObject find{sim::kFindKind};
   if (wildcard) {
     // Every folder but a drive's root lists "." and ".." first.
-    if (p.parts.size() > 1 && (sim::PatternMatches(pattern, ".") || sim::PatternMatches(pattern, ".."))) {
-      dot.leaf = sim::PatternMatches(pattern, ".") ? "." : "..";
-      dot.directory = true;
-      dot.attributes = FILE_ATTRIBUTE_DIRECTORY;
-      found = &dot;
-    } else {
-      for (const std::string& key : fs.Children(p.ParentKey())) {
-        const sim::Node& child = fs.nodes.at(key);
-        if (sim::PatternMatches(pattern, child.leaf)) {
-          found = &child;
-          break;
-        }
-      }
+    if (p.parts.size() > 1) {
+      for (const char* dots : {".", ".."})
+        if (sim::PatternMatches(pattern, dots)) find.listing.push_back(dots);
     }
-  } else {
-    found = fs.FindKey(p.Key());
+    for (const std::string& key : fs.Children(p.ParentKey()))
+      if (sim::PatternMatches(pattern, fs.nodes.at(key).leaf)) find.listing.push_back(key);
+  } else if (fs.FindKey(p.Key())) {
+    find.listing.push_back(p.Key());
   }
-  if (!found) {
+  if (find.listing.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  std::memset(lpFindFileData, 0, sizeof(*lpFindFileData));
-  lpFindFileData->dwFileAttributes = found->attributes;
-  lpFindFileData->nFileSizeLow = static_cast<DWORD>(found->data.size());
-  // The name in the code page: characters it lacks come out as '?'.
-  std::strncpy(lpFindFileData->cFileName, sim::Utf8ToAnsi(found->leaf).c_str(), MAX_PATH - 1);
-  return fs.AddHandle(sim::KernelObject{sim::kFindKind});
+  FillFindData(find.listing.front(), lpFindFileData);
+  find.listing.erase(find.listing.begin());
+  return fs.AddHandle(find);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("FindNextFileA")) return FALSE;
+  sim::KernelObject* o = Files().Lookup(hFindFile);
+  if (!o || o->kind != sim::kFindKind || !lpFindFileData) return Finish(ERROR_INVALID_HANDLE);
+  // Entries deleted since the listing was taken are passed over.
+  while (!o->listing.empty()) {
+    const std::string key = o->listing.front();
+    o->listing.erase(o->listing.begin());
+    if (key == "." || key == ".." || Files().FindKey(key)) {
+      FillFindData(key, lpFindFileData);
+      return TRUE;
+    }
+  }
+  return Finish(ERROR_NO_MORE_FILES);
+}
+
+BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
+                                  DWORD nVolumeNameSize, LPDWORD lpVolumeSerialNumber,
+                                  LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
+                                  LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("GetVolumeInformationA")) return FALSE;
+  // Only a drive's root with its backslash names a volume.
+  sim::PathName p;
+  const std::string root = lpRootPathName ? lpRootPathName : "\\";
+  if (!sim::ParsePath(root, &p) || !p.Root() || root.back() != '\\') return Finish(ERROR_INVALID_NAME);
+  if (!Files().FindKey(p.Key())) return Finish(ERROR_PATH_NOT_FOUND);
+  const bool acls = sim::M().files.KeepsAcls(p.drive);
+  const std::string system = acls ? "NTFS" : "FAT";
+  if (lpFileSystemNameBuffer) {
+    if (nFileSystemNameSize <= system.size()) return Finish(ERROR_BAD_LENGTH);
+    std::strcpy(lpFileSystemNameBuffer, system.c_str());
+  }
+  if (lpVolumeNameBuffer && nVolumeNameSize > 0) lpVolumeNameBuffer[0] = '\0';
+  if (lpVolumeSerialNumber) *lpVolumeSerialNumber = 0x1234ABCD;
+  if (lpMaximumComponentLength) *lpMaximumComponentLength = 255;
+  if (lpFileSystemFlags) *lpFileSystemFlags = FS_CASE_IS_PRESERVED | (acls ? FS_PERSISTENT_ACLS : 0);
+  return TRUE;
 }
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {

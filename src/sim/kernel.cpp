@@ -424,16 +424,17 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
 
 // The exports a program looks up by name: kernel32's WOW64 probes, on the
 // platforms that have them, and GetDiskFreeSpaceExA; winspool's SetPortA
-// on the NT family (the 9x spooler lacks it). Every other name fails with
-// 127.
+// on the NT family (the 9x spooler lacks it); advapi32's SID, ACL and DACL
+// functions on the NT family. Every other name fails with 127.
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   sim::ApiLock lock;
   if (sim::M().TakeFault("GetProcAddress")) return nullptr;
   const std::string module = hModule ? BaseName(ModulePath(hModule)) : std::string();
   const bool kernel32 = sim::EqualNoCase(module, "kernel32.dll");
   const bool winspool = sim::EqualNoCase(module, "winspool.drv");
-  if ((!kernel32 && !winspool) || !lpProcName) {
-    SetLastError(kernel32 || winspool ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
+  const bool advapi32 = sim::EqualNoCase(module, "advapi32.dll");
+  if ((!kernel32 && !winspool && !advapi32) || !lpProcName) {
+    SetLastError(kernel32 || winspool || advapi32 ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   auto as_farproc = [](auto function) {
@@ -452,6 +453,14 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     if (name == "SetInformationJobObject") return as_farproc(&SetInformationJobObject);
   }
   if (winspool && IsNt() && name == "SetPortA") return as_farproc(&SetPortA);
+  if (advapi32 && IsNt()) {
+    if (name == "AllocateAndInitializeSid") return as_farproc(&AllocateAndInitializeSid);
+    if (name == "FreeSid") return as_farproc(&FreeSid);
+    if (name == "GetLengthSid") return as_farproc(&GetLengthSid);
+    if (name == "InitializeAcl") return as_farproc(&InitializeAcl);
+    if (name == "AddAccessAllowedAce") return as_farproc(&AddAccessAllowedAce);
+    if (name == "SetNamedSecurityInfoA") return as_farproc(&SetNamedSecurityInfoA);
+  }
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;
 }

@@ -137,6 +137,20 @@ class Registry {
   std::unique_ptr<Impl> impl_;
 };
 
+// One access-allowed entry of a DACL as the file system keeps it.
+struct AceEntry {
+  std::string sid;    // "S-1-5-18"
+  DWORD mask = 0;     // the access rights
+  BYTE flags = 0;     // OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERITED_ACE, ...
+  bool Inherited() const { return (flags & INHERITED_ACE) != 0; }
+};
+// A file's or folder's DACL: its entries, and whether it is protected from
+// the inheritable entries of its parent.
+struct Dacl {
+  bool is_protected = false;
+  std::vector<AceEntry> entries;
+};
+
 // The file system: drive letters, case-insensitive names that keep the case
 // they were created with, folders that must exist before a file is made in
 // them, sharing modes, files that are in use or fail to read or write, and
@@ -190,6 +204,20 @@ class FileSystem {
   void SetFreeSpace(const std::string& drive, uint64_t bytes);
   uint64_t FreeSpace(const std::string& drive) const;
   int OpenHandles() const;  // file and find handles not closed
+  // A drive ("C:", or any path on it) whose file system keeps no ACLs (FAT):
+  // GetVolumeInformationA reports it without FS_PERSISTENT_ACLS and
+  // SetNamedSecurityInfoA there fails with ERROR_NOT_SUPPORTED. Every drive
+  // of the 9x family is one; on the NT family drives are NTFS unless set.
+  void SetNoAcls(const std::string& drive, bool on = true);
+  bool KeepsAcls(const std::string& path) const;
+  // The DACL of a file or folder, set on it or inherited from its parent;
+  // nothing when it has none of its own (or is missing).
+  std::optional<Dacl> DaclOf(const std::string& path) const;
+  // For SetNamedSecurityInfoA: gives the existing file or folder at `path`
+  // (UTF-8) the DACL; with `propagate`, every child that is not protected
+  // gets the inheritable entries as inherited ones, down the tree. Returns
+  // the error code.
+  DWORD SetDacl(const std::string& path, const Dacl& dacl, bool propagate);
   // As at a restart: every handle closed, every mapping ended.
   void ReleaseAll();
 

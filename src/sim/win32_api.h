@@ -18,7 +18,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 // The exports of the system's libraries that a program looks up by name:
 // IsWow64Process and GetNativeSystemInfo in kernel32, where the platform has
-// them.
+// them, and advapi32's security functions on the NT family (kernel.cpp).
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 HANDLE WINAPI GetCurrentProcess(void);
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);

@@ -91,5 +91,29 @@ BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
 BOOL WINAPI SetPortA(LPSTR pName, LPSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo);
 
+// kernel32: the rest of a folder's listing, and a volume's file system.
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
+BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
+                                  DWORD nVolumeNameSize, LPDWORD lpVolumeSerialNumber,
+                                  LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
+                                  LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize);
+
+// advapi32: SIDs, ACLs and a file's DACL (security.cpp). GetProcAddress
+// gives them on the NT family only; SetNamedSecurityInfoA propagates
+// inheritable entries to existing children on Windows 2000 and later.
+BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
+                                     BYTE nSubAuthorityCount, DWORD nSubAuthority0,
+                                     DWORD nSubAuthority1, DWORD nSubAuthority2,
+                                     DWORD nSubAuthority3, DWORD nSubAuthority4,
+                                     DWORD nSubAuthority5, DWORD nSubAuthority6,
+                                     DWORD nSubAuthority7, PSID* pSid);
+PVOID WINAPI FreeSid(PSID pSid);
+DWORD WINAPI GetLengthSid(PSID pSid);
+BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision);
+BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask, PSID pSid);
+DWORD WINAPI SetNamedSecurityInfoA(LPSTR pObjectName, SE_OBJECT_TYPE ObjectType,
+                                   SECURITY_INFORMATION SecurityInfo, PSID psidOwner,
+                                   PSID psidGroup, PACL pDacl, PACL pSacl);
+
 // winbase.h's macro.
 #define ZeroMemory(Destination, Length) std::memset((Destination), 0, (Length))
