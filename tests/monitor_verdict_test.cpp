@@ -50,7 +50,7 @@ TEST(MonitorVerdictTest, WhatThePdfLooksLike) {
   facts.pdf_complete = false;
   ExpectFailed(facts, 2, "the program left no output file");
   facts.pdf_exists = true;
-  ExpectFailed(facts, 2, "the program left an empty output file");
+  ExpectFailed(facts, 2, "the program left no output file");
   facts.pdf_size = 4096;
   ExpectFailed(facts, 13, "the program left an incomplete PDF of 4096 bytes (no %%EOF at its end)");
 }

@@ -55,8 +55,10 @@ Verdict ProgramVerdict(const JobFacts& facts) {
     return Failure(facts.pipe_error, "the program stopped reading after " +
                                          Share(facts.bytes_to_program, facts.bytes_taken) +
                                          " (error " + Number(facts.pipe_error) + ")");
-  if (!facts.pdf_exists) return Failure(kFileNotFound, "the program left no output file");
-  if (facts.pdf_size == 0) return Failure(kFileNotFound, "the program left an empty output file");
+  // The monitor reserves the output file (empty) before the program runs:
+  // an empty file is one the program never wrote.
+  if (!facts.pdf_exists || facts.pdf_size == 0)
+    return Failure(kFileNotFound, "the program left no output file");
   if (!facts.pdf_complete)
     return Failure(kInvalidData, "the program left an incomplete PDF of " +
                                      Number(facts.pdf_size) + " bytes (no %%EOF at its end)");

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # No room on the output folder's disk, on one Windows version: a small file
-# system is mounted on C:\tavrin\output, and a 1.9 MB job fills it. No PDF
+# system becomes Wine's drive D:, the install root "Path" is set to D:\ after
+# the install, so the output folder is D:\tavrin\output, and a 1.9 MB job
+# fills it. (Not a file system mounted on C:\tavrin\output itself: Wine
+# reports a mount point as a reparse point, as Windows does a volume mounted
+# in a folder, and the monitor refuses every reparse point on its paths.) No PDF
 # may come of it, the log names the full disk and the part of the
 # PostScript kept, EndDocPort fails (not even the PostScript holds the
 # job), and once room is made the next job gives its PDF.
@@ -10,22 +14,27 @@
 source "$(dirname "$0")/lib.sh"
 new_case faults-disk "${1:?usage: faults-disk.sh win98|nt40|win2k|winxp}"
 source "$(dirname "$0")/printlib.sh"
+SMALL="$CASE/small"
+OUTPUT_DIR() { echo "$SMALL/tavrin/output"; }
 OUT=$(OUTPUT_DIR)
 SKIPPED=77
 
 run_setup
 check "install: the printer's key exists" enable_printer
 use_monitor_log
-mkdir -p "$OUT"
-if ! mount -t tmpfs -o size=512k,mode=0777 tmpfs "$OUT" 2>"$CASE/mount.txt"; then
+mkdir -p "$SMALL"
+if ! mount -t tmpfs -o size=512k,mode=0777 tmpfs "$SMALL" 2>"$CASE/mount.txt"; then
   echo "skip - no room on the disk: not run, a small file system cannot be mounted here ($(head -n 1 "$CASE/mount.txt"))"
   cleanup
   exit "$SKIPPED"
 fi
 # unmount_output: the small file system goes (lazily, should Wine still hold
 # a file there).
-unmount_output() { mountpoint -q "$OUT" && { umount "$OUT" 2>/dev/null || umount -l "$OUT"; }; return 0; }
+unmount_output() { mountpoint -q "$SMALL" && { umount "$SMALL" 2>/dev/null || umount -l "$SMALL"; }; return 0; }
 trap 'unmount_output; cleanup' EXIT
+mkdir -p "$OUT"
+ln -sfn "$SMALL" "$WINEPREFIX/dosdevices/d:"
+wine reg add 'HKLM\Software\Tavrin' /v Path /t REG_SZ /d 'D:\' /f >/dev/null 2>&1
 
 python3 "$TOP/tests/wine/make_text_ps.py" 1.9 "$C/big.ps" >/dev/null
 BIG_BYTES=$(stat -c %s "$C/big.ps")
@@ -44,7 +53,7 @@ read_monitor_log
 grep -F '"Full job": job' "$MONITOR_LOG" >"$CASE/full-line.txt" || true
 check "full disk: one log line" test "$(wc -l <"$CASE/full-line.txt")" -eq 1
 check "full disk: the log line names the full disk, the part kept and the spooler's failure" grep -Eq \
-  "\"Full job\": job [0-9]+ failed: .*; PostScript copy C:\\\\tavrin\\\\output\\\\Full job\\.ps incomplete \\($KEPT_BYTES of [0-9]+ bytes\\): disk full \\(error 112\\); the job is failed towards the spooler\$" \
+  "\"Full job\": job [0-9]+ failed: .*; PostScript copy D:\\\\tavrin\\\\output\\\\Full job\\.ps incomplete \\($KEPT_BYTES of [0-9]+ bytes\\): disk full \\(error 112\\); the job is failed towards the spooler\$" \
   "$CASE/full-line.txt"
 # The count is what the monitor took. Ghostscript writes its PDF to the same
 # full disk and may quit before the job's end; with the copy failed too the
