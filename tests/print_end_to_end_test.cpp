@@ -119,28 +119,6 @@ INSTANTIATE_TEST_SUITE_P(Families, PrintOnEachFamily,
                                            sim::Platform::Win10x64()),
                          test::PlatformTestName);
 
-// A program that never reads: after the port's "Timeout" without progress
-// the watchdog ends it; the job is kept whole in its .ps and the spooler
-// is free for the next job.
-TEST_F(PrintTest, HungProgramIsEndedAfterTheTimeoutAndTheJobKept) {
-  Install(sim::Platform::WinXP(), sim::programs::Hangs());
-  SetPortValue("Timeout", 3);
-  const std::string job = Job(300000);
-  const uint64_t start = m.now_ms;
-  const DWORD id = Print("stuck", job);
-  EXPECT_GE(m.now_ms - start, 3000u);
-  EXPECT_LT(m.now_ms - start, 10000u);
-  EXPECT_EQ(Output(), std::vector<std::string>{"stuck.ps"});
-  EXPECT_EQ(m.files.Get(std::string(kOutput) + "stuck.ps"), job);
-  EXPECT_NE(MonitorLog().find("job " + std::to_string(id) + " failed"), std::string::npos)
-      << MonitorLog();
-  EXPECT_NE(MonitorLog().find("3 seconds"), std::string::npos) << MonitorLog();
-
-  m.InstallProgram(kConverter, sim::programs::PdfWriter());
-  Print("next", "%!PS\n(next) show\n");
-  EXPECT_EQ(Output(), (std::vector<std::string>{"next.pdf", "stuck.ps"}));
-}
-
 // A program that dies mid-job: its exit code is logged, the job is kept.
 TEST_F(PrintTest, ProgramThatQuitsMidJobLeavesTheWholePostScript) {
   Install(sim::Platform::Win2000(), sim::programs::StopsReadingAfter(100000, 3));
@@ -348,23 +326,37 @@ INSTANTIATE_TEST_SUITE_P(Families, ConfinedOnEachFamily,
                                            sim::Platform::WinXP()),
                          test::PlatformTestName);
 
-// A hung program ended by the watchdog: it was in its job object from its
-// first instruction, and the job object is closed with it.
-TEST_F(PrintTest, HungProgramIsEndedWithItsJobObject) {
+// A program that never reads: after the port's "Timeout" without progress
+// the watchdog ends it; it was in its job object from its first
+// instruction, and the job object is closed with it. The job is kept whole
+// in its .ps and the spooler is free for the next job.
+TEST_F(PrintTest, HungProgramIsEndedAfterTheTimeoutAndTheJobKept) {
   DWORD process = 0;
   Install(sim::Platform::WinXP(), [&](const sim::ProgramStart& start) {
     process = start.process_id;
     return sim::programs::Hangs()(start);
   });
   SetPortValue("Timeout", 3);
+  const std::string job = Job(300000);
   m.journal.clear();
-  Print("stuck", Job(300000));
+  const uint64_t start = m.now_ms;
+  const DWORD id = Print("stuck", job);
+  EXPECT_GE(m.now_ms - start, 3000u);
+  EXPECT_LT(m.now_ms - start, 10000u);
   std::vector<std::string> expected = ConfinedStart(process);
   expected.push_back("TerminateProcess " + std::to_string(process) + " 1460");
   EXPECT_EQ(StartAndEndCalls(m.journal), expected);
   EXPECT_EQ(sim::OpenKernelHandles("job"), 0);
   EXPECT_EQ(sim::OpenKernelHandles("process"), 0);
   EXPECT_EQ(Output(), std::vector<std::string>{"stuck.ps"});
+  EXPECT_EQ(m.files.Get(std::string(kOutput) + "stuck.ps"), job);
+  EXPECT_NE(MonitorLog().find("job " + std::to_string(id) + " failed"), std::string::npos)
+      << MonitorLog();
+  EXPECT_NE(MonitorLog().find("3 seconds"), std::string::npos) << MonitorLog();
+
+  m.InstallProgram(kConverter, sim::programs::PdfWriter());
+  Print("next", "%!PS\n(next) show\n");
+  EXPECT_EQ(Output(), (std::vector<std::string>{"next.pdf", "stuck.ps"}));
 }
 
 // A spooler that already runs in a job allowing no other: the program,
