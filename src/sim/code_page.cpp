@@ -146,6 +146,25 @@ bool WideToUtf8(const wchar_t* wide, std::string* out) {
   return true;
 }
 
+std::wstring Utf8ToWide(const std::string& utf8) {
+  std::wstring out;
+  const char* text = utf8.c_str();
+  const char* end = text + utf8.size();
+  while (text < end) {
+    uint32_t c = 0;
+    const size_t length = DecodeUtf8(text, &c);
+    text += length == 0 ? 1 : length;
+    if (length == 0) c = 0xFFFD;
+    if (c >= 0x10000) {
+      out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<wchar_t>(c));
+    }
+  }
+  return out;
+}
+
 size_t Utf8CharLength(const char* text) {
   uint32_t c = 0;
   const size_t length = DecodeUtf8(text, &c);

@@ -23,6 +23,10 @@ std::string Utf8ToAnsi(const std::string& utf8);
 // was, when a unit exceeds 0xFFFF: no UTF-16 text holds such a value.
 bool WideToUtf8(const wchar_t* wide, std::string* out);
 
+// UTF-8 text in UTF-16 units, one to a wchar_t; a byte that is no part of
+// valid UTF-8 gives U+FFFD.
+std::wstring Utf8ToWide(const std::string& utf8);
+
 // The length in bytes of the UTF-8 character that starts at `text`: 1 for
 // ASCII and for a byte that starts no valid sequence; never past the NUL.
 size_t Utf8CharLength(const char* text);

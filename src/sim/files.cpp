@@ -52,6 +52,33 @@ const char kStdOutKind[] = "stdout";
 const char kStdErrKind[] = "stderr";
 const char kNulKind[] = "nul";  // the device NUL: takes every write, reads nothing
 
+// The entries of `parent` that a child inherits: for a folder those meant
+// for folders or files (kept inheritable), for a file those meant for
+// files, each marked inherited.
+std::vector<AceEntry> InheritedEntries(const Dacl& parent, bool folder) {
+  std::vector<AceEntry> out;
+  for (AceEntry e : parent.entries) {
+    const bool to_files = (e.flags & OBJECT_INHERIT_ACE) != 0;
+    const bool to_folders = (e.flags & CONTAINER_INHERIT_ACE) != 0;
+    if (folder ? !(to_files || to_folders) : !to_files) continue;
+    e.flags = folder ? static_cast<BYTE>((e.flags & ~INHERIT_ONLY_ACE) | INHERITED_ACE)
+                     : static_cast<BYTE>(INHERITED_ACE);
+    out.push_back(e);
+  }
+  return out;
+}
+
+// The rights of `mask` with its generic rights mapped to the file
+// object's specific ones, as an access check maps both sides.
+DWORD MapGeneric(DWORD mask) {
+  DWORD out = mask & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL);
+  if (mask & GENERIC_READ) out |= FILE_GENERIC_READ;
+  if (mask & GENERIC_WRITE) out |= FILE_GENERIC_WRITE;
+  if (mask & GENERIC_EXECUTE) out |= FILE_GENERIC_EXECUTE;
+  if (mask & GENERIC_ALL) out |= FILE_ALL_ACCESS;
+  return out;
+}
+
 // A file or a folder.
 struct Node {
   std::string leaf;  // its own name as spelled when created
@@ -383,6 +410,46 @@ struct FileSystem::Impl {
     }
   }
 
+  // --- access checks ---
+
+  // Whether the calling thread's token (see TokenSids) holds every right of
+  // `desired` on `n` through the entries of its DACL that apply to it. A
+  // node without a DACL (none set, a volume without ACLs, Windows 9x)
+  // grants everything.
+  bool Grants(const Node* n, DWORD desired) const {
+    if (!n || !n->dacl) return true;
+    const std::vector<std::string> sids = TokenSids();
+    DWORD granted = 0;
+    for (const AceEntry& e : n->dacl->entries) {
+      if (e.flags & INHERIT_ONLY_ACE) continue;
+      if (std::find(sids.begin(), sids.end(), e.sid) != sids.end()) granted |= MapGeneric(e.mask);
+    }
+    return (MapGeneric(desired) & ~granted) == 0;
+  }
+  // Whether the caller may delete (or rename) what stands at `p`: DELETE on
+  // it, or FILE_DELETE_CHILD on its folder.
+  bool MayDelete(const PathName& p) const {
+    return Grants(FindKey(p.Key()), DELETE) || Grants(FindKey(p.ParentKey()), FILE_DELETE_CHILD);
+  }
+  // The DACL a file or folder made at `p` gets: on a volume with ACLs the
+  // one `given` with its security attributes (followed by the parent's
+  // inheritable entries on Windows 2000 and later unless it is protected),
+  // else the parent's inheritable entries; none when neither gives any.
+  std::optional<Dacl> NewDacl(const PathName& p, bool folder, const std::optional<Dacl>& given) const {
+    if (!M().files.KeepsAcls(p.drive)) return std::nullopt;
+    const Node* parent = FindKey(p.ParentKey());
+    std::vector<AceEntry> inherited;
+    if (parent && parent->dacl) inherited = InheritedEntries(*parent->dacl, folder);
+    if (given) {
+      Dacl dacl = *given;
+      if (!dacl.is_protected && M().platform().driver_version >= 3)
+        dacl.entries.insert(dacl.entries.end(), inherited.begin(), inherited.end());
+      return dacl;
+    }
+    if (inherited.empty()) return std::nullopt;
+    return Dacl{false, inherited};
+  }
+
   // On the NT family a user who is no administrator may not change anything
   // under the Windows folder.
   bool Protected(const PathName& p) const {
@@ -481,16 +548,17 @@ struct FileSystem::Impl {
   // --- operations behind the Win32 functions; each returns 0 or an error ---
 
   DWORD Open(const char* name, DWORD access, DWORD share, DWORD disposition, DWORD flags,
-             HANDLE* out, DWORD* success_error);
+             const std::optional<Dacl>& given, HANDLE* out, DWORD* success_error);
   DWORD Delete(const char* name);
   DWORD Move(const char* from, const char* to);
-  DWORD MakeDirectory(const char* name);
+  DWORD MakeDirectory(const char* name, const std::optional<Dacl>& given);
   DWORD Read(HANDLE h, void* buffer, DWORD size, DWORD* done);
   DWORD Write(HANDLE h, const void* buffer, DWORD size, DWORD* done);
 };
 
 DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD disposition,
-                             DWORD flags, HANDLE* out, DWORD* success_error) {
+                             DWORD flags, const std::optional<Dacl>& given, HANDLE* out,
+                             DWORD* success_error) {
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return ERROR_INVALID_PARAMETER;
   // Windows 9x knows no FILE_SHARE_DELETE and refuses the flag.
   if (!IsNt() && (share & FILE_SHARE_DELETE)) return ERROR_INVALID_PARAMETER;
@@ -521,6 +589,10 @@ DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD 
     if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
     if (node->delete_pending) return ERROR_ACCESS_DENIED;
     if (changes && Protected(p)) return ERROR_ACCESS_DENIED;
+    // DELETE may come from the folder's FILE_DELETE_CHILD instead.
+    DWORD checked = MapGeneric(effective);
+    if ((checked & DELETE) && Grants(FindKey(p.ParentKey()), FILE_DELETE_CHILD)) checked &= ~DELETE;
+    if (!Grants(node, checked)) return ERROR_ACCESS_DENIED;
     if ((node->attributes & FILE_ATTRIBUTE_READONLY) && (rights.write || truncates))
       return ERROR_ACCESS_DENIED;
     if (loaded.count(p.Key()) && (rights.write || truncates)) return ERROR_SHARING_VIOLATION;
@@ -537,10 +609,12 @@ DWORD FileSystem::Impl::Open(const char* name, DWORD access, DWORD share, DWORD 
     if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
       return ERROR_FILE_NOT_FOUND;
     if (Protected(p)) return ERROR_ACCESS_DENIED;
+    if (!Grants(FindKey(p.ParentKey()), FILE_ADD_FILE)) return ERROR_ACCESS_DENIED;
     if (SharingConflict(p.Key(), effective, share)) return ERROR_SHARING_VIOLATION;
     Node created;
     created.leaf = p.Leaf();
     created.attributes = (flags & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+    created.dacl = NewDacl(p, false, given);
     nodes[p.Key()] = created;
     *success_error = ERROR_SUCCESS;
   }
@@ -561,6 +635,7 @@ DWORD FileSystem::Impl::Delete(const char* name) {
   if (!node) return MissingError(p);
   if (node->directory || p.trailing_separator) return ERROR_ACCESS_DENIED;
   if (Protected(p)) return ERROR_ACCESS_DENIED;
+  if (!MayDelete(p)) return ERROR_ACCESS_DENIED;
   if (node->delete_pending) return ERROR_ACCESS_DENIED;
   std::string key = p.Key();
   // Windows 9x refuses to delete any open file; NT lets it go when every
@@ -585,6 +660,11 @@ DWORD FileSystem::Impl::Move(const char* from, const char* to) {
   Node* node = FindKey(src.Key());
   if (!node || src.Root()) return src.Root() ? ERROR_ACCESS_DENIED : MissingError(src);
   if (Protected(src) || Protected(dst)) return ERROR_ACCESS_DENIED;
+  // A rename takes the right to delete the name and to add one to the
+  // target folder; the node keeps its DACL.
+  if (!MayDelete(src) ||
+      !Grants(FindKey(dst.ParentKey()), node->directory ? FILE_ADD_SUBDIRECTORY : FILE_ADD_FILE))
+    return ERROR_ACCESS_DENIED;
   std::string key = src.Key(), target = dst.Key();
   bool same = key == target;  // a change of case only
   if (!same && FindKey(target)) return ERROR_ALREADY_EXISTS;
@@ -604,7 +684,7 @@ DWORD FileSystem::Impl::Move(const char* from, const char* to) {
   return ERROR_SUCCESS;
 }
 
-DWORD FileSystem::Impl::MakeDirectory(const char* name) {
+DWORD FileSystem::Impl::MakeDirectory(const char* name, const std::optional<Dacl>& given) {
   PathName p;
   if (!name || !ParsePath(name, &p)) return ERROR_PATH_NOT_FOUND;
   if (!ValidNames(p, false)) return ERROR_INVALID_NAME;
@@ -612,7 +692,9 @@ DWORD FileSystem::Impl::MakeDirectory(const char* name) {
   if (FindKey(p.Key())) return ERROR_ALREADY_EXISTS;
   if (p.Root() || !IsDirectory(p.ParentKey())) return ERROR_PATH_NOT_FOUND;
   if (Protected(p)) return ERROR_ACCESS_DENIED;
+  if (!Grants(FindKey(p.ParentKey()), FILE_ADD_SUBDIRECTORY)) return ERROR_ACCESS_DENIED;
   MakeFolders(p, p.parts.size());
+  nodes.at(p.Key()).dacl = NewDacl(p, true, given);
   return ERROR_SUCCESS;
 }
 
@@ -880,25 +962,6 @@ std::optional<Dacl> FileSystem::DaclOf(const std::string& path) const {
   return n ? n->dacl : std::nullopt;
 }
 
-namespace {
-
-// The entries of `parent` that a child inherits: for a folder those meant
-// for folders or files (kept inheritable), for a file those meant for
-// files, each marked inherited.
-std::vector<AceEntry> InheritedEntries(const Dacl& parent, bool folder) {
-  std::vector<AceEntry> out;
-  for (AceEntry e : parent.entries) {
-    const bool to_files = (e.flags & OBJECT_INHERIT_ACE) != 0;
-    const bool to_folders = (e.flags & CONTAINER_INHERIT_ACE) != 0;
-    if (folder ? !(to_files || to_folders) : !to_files) continue;
-    e.flags = folder ? static_cast<BYTE>((e.flags & ~INHERIT_ONLY_ACE) | INHERITED_ACE)
-                     : static_cast<BYTE>(INHERITED_ACE);
-    out.push_back(e);
-  }
-  return out;
-}
-
-}  // namespace
 
 DWORD FileSystem::SetDacl(const std::string& path, const Dacl& dacl, bool propagate) {
   ApiLock lock;
@@ -928,6 +991,17 @@ DWORD FileSystem::SetDacl(const std::string& path, const Dacl& dacl, bool propag
       if (child.directory) folders.push_back(child_key);
     }
   }
+  return ERROR_SUCCESS;
+}
+
+DWORD FileSystem::SetDaclThrough(HANDLE file, const Dacl& dacl) {
+  ApiLock lock;
+  KernelObject* o = impl_->Lookup(file);
+  Node* n = o && o->kind == kFileKind ? impl_->FindKey(o->file->key) : nullptr;
+  if (!n) return ERROR_INVALID_HANDLE;
+  if (!(o->file->access & (WRITE_DAC | GENERIC_ALL))) return ERROR_ACCESS_DENIED;
+  if (!KeepsAcls(o->file->key)) return ERROR_NOT_SUPPORTED;
+  n->dacl = dacl;
   return ERROR_SUCCESS;
 }
 
@@ -1110,8 +1184,11 @@ HANDLE CreateFileAs(const char* function, const ProgramName& name, DWORD access,
   if (fault) return INVALID_HANDLE_VALUE;
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD success_error = ERROR_SUCCESS;
-  DWORD error =
-      Files().Open(name.c_str(), access, share, disposition, flags, &handle, &success_error);
+  std::optional<sim::Dacl> given;
+  DWORD error = sim::DaclOfAttributes(security, &given);
+  if (!error)
+    error = Files().Open(name.c_str(), access, share, disposition, flags, given, &handle,
+                         &success_error);
   if (error) {
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
@@ -1139,9 +1216,12 @@ BOOL MoveFileAs(const char* function, const ProgramName& from, const ProgramName
 }
 
 // CreateDirectoryA and CreateDirectoryW. Returns whether the folder was made.
-BOOL CreateDirectoryAs(const char* function, const ProgramName& name) {
+BOOL CreateDirectoryAs(const char* function, const ProgramName& name,
+                       const SECURITY_ATTRIBUTES* security) {
   DWORD error = 0;
-  if (!sim::M().TakeFault(function, &error)) error = Files().MakeDirectory(name.c_str());
+  std::optional<sim::Dacl> given;
+  if (!sim::M().TakeFault(function, &error)) error = sim::DaclOfAttributes(security, &given);
+  if (!error) error = Files().MakeDirectory(name.c_str(), given);
   sim::M().Note(std::string(function) + " " + name.utf8);
   return Finish(error);
 }
@@ -1309,14 +1389,14 @@ BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
   sim::ApiLock lock;
-  return CreateDirectoryAs("CreateDirectoryA", FromAnsi(lpPathName));
+  return CreateDirectoryAs("CreateDirectoryA", FromAnsi(lpPathName), lpSecurityAttributes);
 }
 
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
   sim::ApiLock lock;
   ProgramName name;
   if (DWORD error = FromWide(lpPathName, &name)) return Finish(error);
-  return CreateDirectoryAs("CreateDirectoryW", name);
+  return CreateDirectoryAs("CreateDirectoryW", name, lpSecurityAttributes);
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
@@ -1376,6 +1456,10 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     SetLastError(fs.IsDirectory(p.Key()) || (!p.Root() && fs.IsDirectory(p.ParentKey()))
                      ? ERROR_FILE_NOT_FOUND
                      : ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!fs.Grants(fs.FindKey(p.ParentKey()), FILE_LIST_DIRECTORY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   const std::string pattern = p.parts.back();

@@ -425,7 +425,8 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
 // The exports a program looks up by name: kernel32's WOW64 probes, on the
 // platforms that have them, and GetDiskFreeSpaceExA; winspool's SetPortA
 // on the NT family (the 9x spooler lacks it); advapi32's SID, ACL and DACL
-// functions on the NT family. Every other name fails with 127.
+// functions on the NT family (SetSecurityDescriptorControl from Windows
+// 2000 on). Every other name fails with 127.
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   sim::ApiLock lock;
   if (sim::M().TakeFault("GetProcAddress")) return nullptr;
@@ -460,6 +461,14 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     if (name == "InitializeAcl") return as_farproc(&InitializeAcl);
     if (name == "AddAccessAllowedAce") return as_farproc(&AddAccessAllowedAce);
     if (name == "SetNamedSecurityInfoA") return as_farproc(&SetNamedSecurityInfoA);
+    if (name == "SetSecurityInfo") return as_farproc(&SetSecurityInfo);
+    if (name == "InitializeSecurityDescriptor") return as_farproc(&InitializeSecurityDescriptor);
+    if (name == "SetSecurityDescriptorDacl") return as_farproc(&SetSecurityDescriptorDacl);
+    if (name == "LookupAccountNameW") return as_farproc(&LookupAccountNameW);
+    if (name == "GetUserNameW") return as_farproc(&GetUserNameW);
+    // Protected DACLs came with Windows 2000.
+    if (name == "SetSecurityDescriptorControl" && sim::M().platform().driver_version >= 3)
+      return as_farproc(&SetSecurityDescriptorControl);
   }
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;

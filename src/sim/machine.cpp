@@ -138,6 +138,10 @@ void Machine::Reset(const Platform& platform) {
   environment = {"PATH=" + platform.windows_dir + ";" + platform.system_dir,
                  "TEMP=C:\\TEMP", "windir=" + platform.windows_dir};
   administrator = true;
+  accounts = {{"SYSTEM", "S-1-5-18", true},
+              {"Administrator", "S-1-5-21-1844237615-1177238915-725345543-500", true},
+              {"ann", "S-1-5-21-1844237615-1177238915-725345543-1001", false},
+              {"bob", "S-1-5-21-1844237615-1177238915-725345543-1002", false}};
   wow64 = false;
   system_directory_fails = false;
   journal.clear();
@@ -157,6 +161,12 @@ void Machine::Reset(const Platform& platform) {
   files.Put(module_path, "MZ setup");
   journal.clear();
   ResetLastError();
+}
+
+const Account* Machine::FindAccount(const std::string& name) const {
+  for (const Account& account : accounts)
+    if (EqualNoCase(account.name, name)) return &account;
+  return nullptr;
 }
 
 void Machine::Reboot() {

@@ -151,6 +151,45 @@ struct Dacl {
   std::vector<AceEntry> entries;
 };
 
+// For the file functions: the DACL a SECURITY_ATTRIBUTES' descriptor
+// gives a new file or folder, in *dacl (left empty when it gives none: no
+// attributes, no descriptor, no DACL in it). Returns 0 or the error of a
+// malformed descriptor or ACL.
+DWORD DaclOfAttributes(const SECURITY_ATTRIBUTES* attributes, std::optional<Dacl>* dacl);
+
+// A user: an account of the machine (LookupAccountNameW finds its name), or
+// a user of another machine printing to a shared printer, whom no lookup
+// here resolves.
+struct Account {
+  std::string name;  // UTF-8
+  std::string sid;   // "S-1-5-21-...-1001"
+  bool administrator = false;  // a member of Administrators
+};
+
+// For as long as it lives, the calling thread acts as the user `name`: its
+// file calls are checked against DACLs with that user's token, GetUserNameW
+// names that user, and the documents it begins are that user's jobs. A
+// name the machine has no account for is a user of another machine. Other
+// threads act as the process's user (see CurrentUser).
+class ActAs {
+ public:
+  explicit ActAs(const std::string& name);
+  ~ActAs();
+  ActAs(const ActAs&) = delete;
+  ActAs& operator=(const ActAs&) = delete;
+
+ private:
+  std::optional<Account> previous_;
+};
+
+// The user the calling thread acts as: the one of an ActAs, else the
+// logged-on administrator ("Administrator"), or "bob" when
+// Machine::administrator is false.
+Account CurrentUser();
+// The SIDs of the calling thread's token, as text: the user's, Everyone,
+// Authenticated Users, Users, and Administrators for an administrator.
+std::vector<std::string> TokenSids();
+
 // The file system: drive letters, case-insensitive names that keep the case
 // they were created with, folders that must exist before a file is made in
 // them, sharing modes, files that are in use or fail to read or write, and
@@ -218,6 +257,9 @@ class FileSystem {
   // gets the inheritable entries as inherited ones, down the tree. Returns
   // the error code.
   DWORD SetDacl(const std::string& path, const Dacl& dacl, bool propagate);
+  // For SetSecurityInfo: gives the file open as `file` (with WRITE_DAC) the
+  // DACL, passed on to nothing. Returns the error code.
+  DWORD SetDaclThrough(HANDLE file, const Dacl& dacl);
   // As at a restart: every handle closed, every mapping ended.
   void ReleaseAll();
 
@@ -457,6 +499,11 @@ class Machine {
   std::string current_directory;
   std::vector<std::string> environment;  // GetEnvironmentStrings, "NAME=value"
   bool administrator = true;  // false: HKLM writes, AddMonitorA, the SCM deny (5)
+  // The machine's accounts: "SYSTEM", "Administrator" (an administrator),
+  // "ann" and "bob" (users).
+  std::vector<Account> accounts;
+  // The account of that name (ASCII letters in either case), or null.
+  const Account* FindAccount(const std::string& name) const;
   bool system_directory_fails = false;  // GetSystemDirectoryA returns 0
   // On 64-bit Windows: the program is a 32-bit build running under WOW64
   // (GetSystemInfo reports INTEL, IsWow64Process TRUE, and the registry

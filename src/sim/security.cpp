@@ -1,9 +1,13 @@
-// advapi32 of the simulated machine: SIDs and ACLs in the SDK's own layout,
-// and SetNamedSecurityInfoA, which keeps a file's DACL with its node (see
-// FileSystem::SetDacl). Only access-allowed entries are understood; owner,
-// group and SACL are not kept.
+// advapi32 of the simulated machine: SIDs, ACLs and security descriptors
+// in the SDK's own layout; SetNamedSecurityInfoA and SetSecurityInfo, which
+// keep a file's DACL with its node (see FileSystem::SetDacl); the machine's
+// accounts and the calling thread's user (ActAs). Only access-allowed
+// entries are understood; owner, group and SACL are not kept.
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/code_page.h"
 #include "sim/machine.h"
@@ -61,6 +65,48 @@ BYTE* EndOfEntries(PACL acl) {
     offset += header.AceSize;
   }
   return base + offset;
+}
+
+// The entries of a well-formed ACL (see EndOfEntries) into `dacl`.
+// Returns 0, or the error for an entry this machine does not understand.
+DWORD ReadAcl(PACL acl, sim::Dacl* dacl) {
+  const BYTE* entry = reinterpret_cast<const BYTE*>(acl) + sizeof(ACL);
+  for (WORD i = 0; i < acl->AceCount; ++i) {
+    ACE_HEADER header;
+    std::memcpy(&header, entry, sizeof(header));
+    if (header.AceType != ACCESS_ALLOWED_ACE_TYPE) return ERROR_INVALID_ACL;
+    sim::AceEntry e;
+    std::memcpy(&e.mask, entry + sizeof(ACE_HEADER), sizeof(DWORD));
+    PSID sid = const_cast<BYTE*>(entry + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD));
+    if (!ValidSid(sid)) return ERROR_INVALID_SID;
+    e.sid = SidText(sid);
+    e.flags = header.AceFlags;
+    dacl->entries.push_back(e);
+    entry += header.AceSize;
+  }
+  return ERROR_SUCCESS;
+}
+
+// The SID "S-1-5-21-...-1001" in the SDK's layout.
+std::vector<BYTE> SidBytes(const std::string& text) {
+  std::vector<uint64_t> numbers;
+  size_t at = 2;  // past "S-"
+  while (at < text.size()) {
+    size_t end = text.find('-', at);
+    if (end == std::string::npos) end = text.size();
+    numbers.push_back(std::stoull(text.substr(at, end - at)));
+    at = end + 1;
+  }
+  // numbers: revision, authority, sub-authorities
+  SidHeader header{kSidRevision, static_cast<BYTE>(numbers.size() - 2), {}};
+  for (int i = 5; i >= 0; --i) header.authority[5 - i] = static_cast<BYTE>(numbers[1] >> (8 * i));
+  std::vector<BYTE> sid(sizeof(header) + sizeof(DWORD) * header.count);
+  std::memcpy(sid.data(), &header, sizeof(header));
+  for (BYTE i = 0; i < header.count; ++i) {
+    const DWORD sub = static_cast<DWORD>(numbers[2 + i]);
+    std::memcpy(sid.data() + sizeof(header) + i * sizeof(DWORD), &sub, sizeof(sub));
+  }
+  return sid;
 }
 
 }  // namespace
@@ -163,19 +209,194 @@ DWORD WINAPI SetNamedSecurityInfoA(LPSTR pObjectName, SE_OBJECT_TYPE ObjectType,
     return ERROR_INVALID_PARAMETER;
   sim::Dacl dacl;
   dacl.is_protected = (SecurityInfo & PROTECTED_DACL_SECURITY_INFORMATION) != 0;
-  const BYTE* entry = reinterpret_cast<const BYTE*>(pDacl) + sizeof(ACL);
-  for (WORD i = 0; i < pDacl->AceCount; ++i) {
-    ACE_HEADER header;
-    std::memcpy(&header, entry, sizeof(header));
-    if (header.AceType != ACCESS_ALLOWED_ACE_TYPE) return ERROR_INVALID_ACL;
-    sim::AceEntry e;
-    std::memcpy(&e.mask, entry + sizeof(ACE_HEADER), sizeof(DWORD));
-    PSID sid = const_cast<BYTE*>(entry + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD));
-    if (!ValidSid(sid)) return ERROR_INVALID_SID;
-    e.sid = SidText(sid);
-    e.flags = header.AceFlags;
-    dacl.entries.push_back(e);
-    entry += header.AceSize;
-  }
+  const DWORD error = ReadAcl(pDacl, &dacl);
+  if (error) return error;
   return sim::M().files.SetDacl(sim::AnsiToUtf8(pObjectName), dacl, windows2000);
 }
+
+// Sets the DACL of the open file or folder, which is not passed on to
+// anything else; the handle needs WRITE_DAC.
+DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
+                             SECURITY_INFORMATION SecurityInfo, PSID psidOwner, PSID psidGroup,
+                             PACL pDacl, PACL pSacl) {
+  sim::ApiLock lock;
+  DWORD fault = 0;
+  if (sim::M().TakeFault("SetSecurityInfo", &fault)) return fault;
+  const bool windows2000 = sim::M().platform().driver_version >= 3;
+  const DWORD known = DACL_SECURITY_INFORMATION | (windows2000 ? PROTECTED_DACL_SECURITY_INFORMATION : 0);
+  if (ObjectType != SE_FILE_OBJECT || SecurityInfo != (SecurityInfo & known) ||
+      !(SecurityInfo & DACL_SECURITY_INFORMATION) || !ValidAcl(pDacl) || !EndOfEntries(pDacl))
+    return ERROR_INVALID_PARAMETER;
+  sim::Dacl dacl;
+  dacl.is_protected = (SecurityInfo & PROTECTED_DACL_SECURITY_INFORMATION) != 0;
+  const DWORD error = ReadAcl(pDacl, &dacl);
+  if (error) return error;
+  return sim::M().files.SetDaclThrough(handle, dacl);
+}
+
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision) {
+  sim::ApiLock lock;
+  if (dwRevision != SECURITY_DESCRIPTOR_REVISION) {
+    SetLastError(ERROR_UNKNOWN_REVISION);
+    return FALSE;
+  }
+  SECURITY_DESCRIPTOR descriptor{};
+  descriptor.Revision = SECURITY_DESCRIPTOR_REVISION;
+  std::memcpy(pSecurityDescriptor, &descriptor, sizeof(descriptor));
+  return TRUE;
+}
+
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
+                                      PACL pDacl, BOOL bDaclDefaulted) {
+  sim::ApiLock lock;
+  auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(pSecurityDescriptor);
+  if (descriptor->Revision != SECURITY_DESCRIPTOR_REVISION) {
+    SetLastError(ERROR_UNKNOWN_REVISION);
+    return FALSE;
+  }
+  if (descriptor->Control & SE_SELF_RELATIVE) {
+    SetLastError(ERROR_INVALID_SECURITY_DESCR);
+    return FALSE;
+  }
+  descriptor->Control = static_cast<WORD>(bDaclPresent ? descriptor->Control | SE_DACL_PRESENT
+                                                       : descriptor->Control & ~SE_DACL_PRESENT);
+  descriptor->Dacl = bDaclPresent ? pDacl : nullptr;
+  return TRUE;
+}
+
+// Only SE_DACL_PROTECTED (and the other inheritance bits) may be changed.
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet) {
+  sim::ApiLock lock;
+  constexpr WORD kSettable = 0x0100 | 0x0200 | 0x0400 | 0x0800 | SE_DACL_PROTECTED | 0x2000;
+  auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(pSecurityDescriptor);
+  if ((ControlBitsOfInterest | ControlBitsToSet) & ~kSettable) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  descriptor->Control = static_cast<WORD>((descriptor->Control & ~ControlBitsOfInterest) |
+                                          (ControlBitsToSet & ControlBitsOfInterest));
+  return TRUE;
+}
+
+// Finds a user of the machine, or one of the well-known groups a DACL
+// names; ERROR_NONE_MAPPED for anyone else (a user of another machine).
+BOOL WINAPI LookupAccountNameW(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID Sid,
+                               LPDWORD cbSid, LPWSTR ReferencedDomainName,
+                               LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("LookupAccountNameW")) return FALSE;
+  std::string name;
+  if (lpSystemName || !lpAccountName || !cbSid || !cchReferencedDomainName || !peUse ||
+      !sim::WideToUtf8(lpAccountName, &name)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  struct Known {
+    const char* name;
+    const char* sid;
+    const char* domain;
+    SID_NAME_USE use;
+  };
+  static const Known kGroups[] = {{"Everyone", "S-1-1-0", "", SidTypeWellKnownGroup},
+                                  {"SYSTEM", "S-1-5-18", "NT AUTHORITY", SidTypeWellKnownGroup},
+                                  {"Administrators", "S-1-5-32-544", "BUILTIN", SidTypeAlias},
+                                  {"Users", "S-1-5-32-545", "BUILTIN", SidTypeAlias}};
+  std::string sid_text, domain;
+  SID_NAME_USE use = SidTypeUser;
+  for (const Known& k : kGroups)
+    if (sim::EqualNoCase(name, k.name)) sid_text = k.sid, domain = k.domain, use = k.use;
+  const sim::Account* account = sim::M().FindAccount(name);
+  if (sid_text.empty() && account) sid_text = account->sid, domain = "WORKSTATION";
+  if (sid_text.empty()) {
+    SetLastError(ERROR_NONE_MAPPED);
+    return FALSE;
+  }
+  const std::vector<BYTE> sid = SidBytes(sid_text);
+  const std::wstring wide_domain = sim::Utf8ToWide(domain);
+  if (*cbSid < sid.size() || *cchReferencedDomainName <= wide_domain.size() || !Sid ||
+      !ReferencedDomainName) {
+    *cbSid = static_cast<DWORD>(sid.size());
+    *cchReferencedDomainName = static_cast<DWORD>(wide_domain.size() + 1);
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(Sid, sid.data(), sid.size());
+  std::memcpy(ReferencedDomainName, wide_domain.c_str(), (wide_domain.size() + 1) * sizeof(wchar_t));
+  *cbSid = static_cast<DWORD>(sid.size());
+  *cchReferencedDomainName = static_cast<DWORD>(wide_domain.size());
+  *peUse = use;
+  return TRUE;
+}
+
+// The calling thread's user; *pcbBuffer counts characters with the NUL.
+BOOL WINAPI GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer) {
+  sim::ApiLock lock;
+  if (sim::M().TakeFault("GetUserNameW")) return FALSE;
+  const std::wstring name = sim::Utf8ToWide(sim::CurrentUser().name);
+  if (!pcbBuffer) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!lpBuffer || *pcbBuffer <= name.size()) {
+    *pcbBuffer = static_cast<DWORD>(name.size() + 1);
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(lpBuffer, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  *pcbBuffer = static_cast<DWORD>(name.size() + 1);
+  return TRUE;
+}
+
+namespace sim {
+
+namespace {
+// The user an ActAs made the calling thread act as.
+thread_local std::optional<Account> acting;
+}  // namespace
+
+ActAs::ActAs(const std::string& name) {
+  ApiLock lock;
+  previous_ = acting;
+  const Account* account = M().FindAccount(name);
+  // A user of another machine: a SID of that machine's, none of this one's.
+  acting = account ? *account
+                   : Account{name, "S-1-5-21-3052124301-2093371811-1404330497-" +
+                                       std::to_string(1100 + std::hash<std::string>{}(name) % 8900),
+                             false};
+}
+
+ActAs::~ActAs() { acting = previous_; }
+
+Account CurrentUser() {
+  ApiLock lock;
+  if (acting) return *acting;
+  return *M().FindAccount(M().administrator ? "Administrator" : "bob");
+}
+
+std::vector<std::string> TokenSids() {
+  const Account user = CurrentUser();
+  std::vector<std::string> sids{user.sid, "S-1-1-0", "S-1-5-11", "S-1-5-32-545"};
+  if (user.administrator) sids.push_back("S-1-5-32-544");
+  return sids;
+}
+
+DWORD DaclOfAttributes(const SECURITY_ATTRIBUTES* attributes, std::optional<Dacl>* dacl) {
+  dacl->reset();
+  if (!attributes || !attributes->lpSecurityDescriptor) return ERROR_SUCCESS;
+  const auto* descriptor = static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
+  if (descriptor->Revision != SECURITY_DESCRIPTOR_REVISION || (descriptor->Control & SE_SELF_RELATIVE))
+    return ERROR_INVALID_SECURITY_DESCR;
+  // No DACL, or a null one: nothing restricts the new file.
+  if (!(descriptor->Control & SE_DACL_PRESENT) || !descriptor->Dacl) return ERROR_SUCCESS;
+  if (!ValidAcl(descriptor->Dacl) || !EndOfEntries(descriptor->Dacl)) return ERROR_INVALID_ACL;
+  Dacl read;
+  read.is_protected = (descriptor->Control & SE_DACL_PROTECTED) != 0;
+  const DWORD error = ReadAcl(descriptor->Dacl, &read);
+  if (error) return error;
+  *dacl = read;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace sim

@@ -66,6 +66,7 @@ struct Spooler::Impl {
     std::vector<std::string> files;  // spool file, and on NT its shadow file
     State state = State::kHeld;
     std::string document, datatype;
+    std::string owner;        // the user who began it (UTF-8)
     std::string status_text;  // set through SetJobA
     DWORD flags = 0;          // JOB_STATUS_* set through SetJobA, PAUSED and ERROR
     bool deleting = false;    // cancelled while spooling or printing
@@ -199,6 +200,11 @@ class StringPool {
   StringPool(LPBYTE base, DWORD end) : base_(base), end_(end) {}
 
   LPSTR Add(const std::string& text) { return Place(text.c_str(), text.size() + 1); }
+  // UTF-16 text, NUL included.
+  LPWSTR AddWide(const std::wstring& text) {
+    return reinterpret_cast<LPWSTR>(Place(reinterpret_cast<const char*>(text.c_str()),
+                                          (text.size() + 1) * sizeof(wchar_t)));
+  }
   // An optional field: an empty text gives a null pointer.
   LPSTR AddOptional(const std::string& text) { return text.empty() ? nullptr : Add(text); }
   // A double-NUL list; none for no items.

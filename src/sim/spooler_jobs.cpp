@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/code_page.h"
 #include "sim/machine.h"
 #include "sim/scheduler.h"
 #include "sim/spooler_impl.h"
@@ -38,7 +39,6 @@ using JobState = QueuedJob::State;
 constexpr size_t kPortChunk = 16 * 1024;  // bytes a WritePort call is offered
 constexpr DWORD kRetryMs = 1000;           // a port that took nothing is asked again then
 const char kMachineName[] = "\\\\WORKSTATION";
-const char kUserName[] = "Administrator";
 // What SetJobA level 1 may set of a job's status; the rest is the spooler's.
 constexpr DWORD kSettableStatus = JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT |
                                   JOB_STATUS_PRINTED | JOB_STATUS_BLOCKED_DEVQ |
@@ -285,6 +285,7 @@ DWORD AddJob(Spooler::Impl& s, const std::string& printer, const std::string& do
   job.id = s.next_job++;
   job.printer = printer;
   job.document = document;
+  job.owner = CurrentUser().name;
   job.datatype = Or(ReadString(PrinterKey(printer), "Datatype").c_str(), "RAW");
   job.state = state;
   job.submitted = M().LocalTime();
@@ -520,10 +521,42 @@ BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
           r.JobId = job->id;
           r.pPrinterName = pool.Add(job->printer);
           r.pMachineName = pool.Add(sim::kMachineName);
-          r.pUserName = pool.Add(sim::kUserName);
+          r.pUserName = pool.Add(sim::Utf8ToAnsi(job->owner));
           r.pDocument = pool.Add(job->document);
           r.pDatatype = pool.Add(job->datatype);
           r.pStatus = pool.AddOptional(job->status_text);
+          r.Status = sim::StatusOf(*job);
+          r.Priority = 1;
+          r.Position = sim::PositionOf(s, *job);
+          r.TotalPages = job->pages;
+          r.Submitted = job->submitted;
+        },
+        pJob, cbBuf, pcbNeeded, nullptr);
+  }
+  return sim::Finish(error);
+}
+
+BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
+                    LPDWORD pcbNeeded) {
+  sim::ApiLock lock;
+  sim::Spooler::Impl& s = sim::State();
+  QueuedJob* job = nullptr;
+  DWORD error = sim::Enter("GetJobW", nullptr);
+  if (!error) error = sim::HandleJob(s, hPrinter, JobId, &job);
+  if (!error && Level != 1) error = ERROR_INVALID_LEVEL;
+  if (!error && !pcbNeeded && sim::IsNT()) error = RPC_X_NULL_REF_POINTER;
+  if (!error) {
+    auto wide = [](const std::string& ansi) { return sim::Utf8ToWide(sim::AnsiToUtf8(ansi)); };
+    error = sim::Pack<JOB_INFO_1W>(
+        1,
+        [&](size_t, JOB_INFO_1W& r, sim::StringPool& pool) {
+          r.JobId = job->id;
+          r.pPrinterName = pool.AddWide(wide(job->printer));
+          r.pMachineName = pool.AddWide(wide(sim::kMachineName));
+          r.pUserName = pool.AddWide(sim::Utf8ToWide(job->owner));
+          r.pDocument = pool.AddWide(wide(job->document));
+          r.pDatatype = pool.AddWide(wide(job->datatype));
+          r.pStatus = job->status_text.empty() ? nullptr : pool.AddWide(wide(job->status_text));
           r.Status = sim::StatusOf(*job);
           r.Priority = 1;
           r.Position = sim::PositionOf(s, *job);

@@ -88,6 +88,10 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter);
 BOOL WINAPI AbortPrinter(HANDLE hPrinter);
 BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
                     LPDWORD pcbNeeded);
+// The record's strings in UTF-16; the job's owner is the user the printing
+// thread acted as when it began the document.
+BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
+                    LPDWORD pcbNeeded);
 BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
 BOOL WINAPI SetPortA(LPSTR pName, LPSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo);
 
@@ -114,6 +118,26 @@ BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask
 DWORD WINAPI SetNamedSecurityInfoA(LPSTR pObjectName, SE_OBJECT_TYPE ObjectType,
                                    SECURITY_INFORMATION SecurityInfo, PSID psidOwner,
                                    PSID psidGroup, PACL pDacl, PACL pSacl);
+// Sets the DACL of the file a handle (opened with WRITE_DAC) stands for.
+DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
+                             SECURITY_INFORMATION SecurityInfo, PSID psidOwner, PSID psidGroup,
+                             PACL pDacl, PACL pSacl);
+// Absolute security descriptors for SECURITY_ATTRIBUTES: CreateFile and
+// CreateDirectory give a new file or folder the DACL of one (protected with
+// SE_DACL_PROTECTED) instead of its parent's inheritable entries.
+// SetSecurityDescriptorControl came with Windows 2000.
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor, DWORD dwRevision);
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
+                                      PACL pDacl, BOOL bDaclDefaulted);
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet);
+// The machine's accounts (sim::Machine::accounts) and the calling thread's
+// user (sim::ActAs).
+BOOL WINAPI LookupAccountNameW(LPCWSTR lpSystemName, LPCWSTR lpAccountName, PSID Sid,
+                               LPDWORD cbSid, LPWSTR ReferencedDomainName,
+                               LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse);
+BOOL WINAPI GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer);
 
 // winbase.h's macro.
 #define ZeroMemory(Destination, Length) std::memset((Destination), 0, (Length))
