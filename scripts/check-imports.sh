@@ -3,14 +3,15 @@
 # imports only DLLs that come with Windows itself, and that a 32-bit one
 # does not import the functions that older Windows lack but the program
 # asks for at run time (IsWow64Process, GetNativeSystemInfo, the job
-# object functions Windows 9x and NT 4.0 lack, and the advapi32 security
-# functions Windows 95 lacks): the loader would refuse the whole program
-# there. They must be looked up with GetProcAddress.
+# object functions Windows 9x and NT 4.0 lack, the advapi32 security
+# functions Windows 95 lacks or NT 4.0 lacks, and the wide spooler and
+# account functions of the monitor, which 9x lacks): the loader would
+# refuse the whole program there. They must be looked up with GetProcAddress.
 #
 # Usage: scripts/check-imports.sh FILE...
 set -euo pipefail
 allowed='^(ADVAPI32|KERNEL32|USER32|GDI32|SHELL32|SHLWAPI|WINSPOOL|MSVCRT|SPOOLSS|COMDLG32|OLE32)\.(DLL|DRV)$'
-late_bound='^(IsWow64Process|GetNativeSystemInfo|CreateJobObjectA|AssignProcessToJobObject|SetInformationJobObject|AllocateAndInitializeSid|FreeSid|GetLengthSid|InitializeAcl|AddAccessAllowedAce|AddAccessAllowedAceEx|SetNamedSecurityInfoA|SetFileSecurityA|InitializeSecurityDescriptor|SetSecurityDescriptorDacl)$'
+late_bound='^(IsWow64Process|GetNativeSystemInfo|CreateJobObjectA|AssignProcessToJobObject|SetInformationJobObject|AllocateAndInitializeSid|FreeSid|GetLengthSid|InitializeAcl|AddAccessAllowedAce|AddAccessAllowedAceEx|SetNamedSecurityInfoA|SetFileSecurityA|InitializeSecurityDescriptor|SetSecurityDescriptorDacl|SetSecurityDescriptorControl|SetSecurityInfo|LookupAccountNameW|GetUserNameW|GetJobW)$'
 
 # import_table FILE: objdump's view of FILE's headers, by the binutils of its
 # own machine (each reads only its own format).

@@ -70,10 +70,17 @@ class PrintTest : public test::MachineTest {
     return job;
   }
 
-  // What the output folder holds, the monitor's log aside.
+  // Where the jobs of the logged-on administrator go: a folder of the
+  // user's own on the NT family.
+  std::string UserOutput() const {
+    return std::string(kOutput) +
+           (m.platform().family == sim::Family::Win9x ? "" : "Administrator\\");
+  }
+
+  // What the user's output folder holds, the monitor's log aside.
   std::vector<std::string> Output() const {
     std::vector<std::string> names;
-    for (const std::string& name : m.files.List(kOutput))
+    for (const std::string& name : m.files.List(UserOutput()))
       if (name != "tavmon.log") names.push_back(name);
     return names;
   }
@@ -90,7 +97,7 @@ TEST_P(PrintOnEachFamily, InstallPrintAndUninstallLeaveOnlyThePdf) {
   const DWORD id = Print("Microsoft Word - Quarterly report.doc", job);
 
   EXPECT_EQ(Output(), std::vector<std::string>{"Quarterly report.pdf"});
-  EXPECT_EQ(m.files.Get(std::string(kOutput) + "Quarterly report.pdf"),
+  EXPECT_EQ(m.files.Get(UserOutput() + "Quarterly report.pdf"),
             "%PDF-1.4\n" + job + "\n%%EOF\n");
   EXPECT_FALSE(m.spooler.Job(id)) << "the monitor reports the job sent: it leaves the queue";
   EXPECT_EQ(MonitorLog().find("failed"), std::string::npos) << MonitorLog();
@@ -110,7 +117,7 @@ TEST_P(PrintOnEachFamily, InstallPrintAndUninstallLeaveOnlyThePdf) {
   EXPECT_EQ(m.spooler.OpenHandles(), 0);
   EXPECT_EQ(m.registry.OpenHandles(), 0);
   // The user's PDF is theirs: the uninstall deletes no document.
-  EXPECT_TRUE(m.files.Exists(std::string(kOutput) + "Quarterly report.pdf"));
+  EXPECT_TRUE(m.files.Exists(UserOutput() + "Quarterly report.pdf"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, PrintOnEachFamily,
@@ -125,7 +132,7 @@ TEST_F(PrintTest, ProgramThatQuitsMidJobLeavesTheWholePostScript) {
   const std::string job = Job(400000);
   Print("cut short", job);
   EXPECT_EQ(Output(), std::vector<std::string>{"cut short.ps"});
-  EXPECT_EQ(m.files.Get(std::string(kOutput) + "cut short.ps"), job);
+  EXPECT_EQ(m.files.Get(UserOutput() + "cut short.ps"), job);
   EXPECT_NE(MonitorLog().find("exit code 3"), std::string::npos) << MonitorLog();
 }
 
@@ -196,8 +203,8 @@ std::vector<std::pair<std::string, std::optional<std::string>>> Snapshot(const s
 class LinkInTheOutputFolder : public PrintTest, public ::testing::WithParamInterface<LinkCase> {};
 
 // The spooler's monitor writes as LocalSystem: a link in the output folder
-// (the folder itself, or the name of the job's .ps, of its PDF, of the
-// log) to the system folder refuses the job at its start, and nothing is
+// (the folder itself, the user's folder, or the name of the job's .ps, of
+// its PDF, of the log) to the system folder refuses the job at its start, and nothing is
 // made, written, renamed or deleted where it leads. Once the link is gone
 // the next job converts as ever.
 TEST_P(LinkInTheOutputFolder, RefusesTheJobAndLeavesTheTargetAlone) {
@@ -241,8 +248,9 @@ TEST_P(LinkInTheOutputFolder, RefusesTheJobAndLeavesTheTargetAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Places, LinkInTheOutputFolder,
-    ::testing::Values(LinkCase{"Folder", "", ""}, LinkCase{"Ps", "evil.ps", "evil.ps"},
-                      LinkCase{"Pdf", "evil.pdf", "evil.pdf"},
+    ::testing::Values(LinkCase{"Folder", "", ""}, LinkCase{"UserFolder", "Administrator\\", ""},
+                      LinkCase{"Ps", "Administrator\\evil.ps", "evil.ps"},
+                      LinkCase{"Pdf", "Administrator\\evil.pdf", "evil.pdf"},
                       LinkCase{"Log", "tavmon.log", "tavmon.dll"}),
     [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
 
@@ -349,7 +357,7 @@ TEST_F(PrintTest, HungProgramIsEndedAfterTheTimeoutAndTheJobKept) {
   EXPECT_EQ(sim::OpenKernelHandles("job"), 0);
   EXPECT_EQ(sim::OpenKernelHandles("process"), 0);
   EXPECT_EQ(Output(), std::vector<std::string>{"stuck.ps"});
-  EXPECT_EQ(m.files.Get(std::string(kOutput) + "stuck.ps"), job);
+  EXPECT_EQ(m.files.Get(UserOutput() + "stuck.ps"), job);
   EXPECT_NE(MonitorLog().find("job " + std::to_string(id) + " failed"), std::string::npos)
       << MonitorLog();
   EXPECT_NE(MonitorLog().find("3 seconds"), std::string::npos) << MonitorLog();
@@ -369,5 +377,105 @@ TEST_F(PrintTest, ProgramThatCannotJoinItsJobObjectStillRuns) {
   EXPECT_TRUE(Traced(m.debug_output, "runs without a job object: AssignProcessToJobObject failed: 5"));
   EXPECT_EQ(sim::OpenKernelHandles("job"), 0);
 }
+
+// What a user's open of `path` for `access` gives: 0, or the error.
+DWORD OpenAs(const std::string& path, DWORD access) {
+  HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(file);
+  return 0;
+}
+
+// What making a new file at `path` gives: 0, or the error.
+DWORD CreateAs(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(file);
+  return 0;
+}
+
+// What listing `folder` (ending in a backslash) gives: 0, or the error.
+DWORD ListAs(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return GetLastError();
+  FindClose(find);
+  return 0;
+}
+
+// On a shared machine each user's documents are the user's own: ann's PDF
+// and her kept .ps land in her folder, which she may list, read and delete
+// from but not add to; bob can open none of them, nor the log (made
+// private even where an older version left it readable), nor add a file
+// to the output folder or to hers. A user of another machine whom this one
+// cannot resolve gets a folder only administrators may open, and the log
+// says so. A second install does not open the folders again.
+class PrivateOnEachNt : public PrintTest, public ::testing::WithParamInterface<sim::Platform> {};
+
+TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
+  Install(GetParam());
+  // The log as an older version left it: readable by every user.
+  ASSERT_TRUE(CreateDirectoryA(kOutput, nullptr));
+  ASSERT_EQ(CreateAs(kMonitorLog), 0u);
+  {
+    sim::ActAs as("bob");
+    ASSERT_EQ(OpenAs(kMonitorLog, GENERIC_READ), 0u);
+  }
+  const std::string ann = std::string(kOutput) + "ann\\";
+  {
+    sim::ActAs as("ann");
+    Print("letter", "%!PS\n(letter) show\n");
+  }
+  m.InstallProgram(kConverter, sim::programs::StopsReadingAfter(100, 3));
+  {
+    sim::ActAs as("ann");
+    Print("draft", Job(5000));
+  }
+  ASSERT_EQ(m.files.List(ann), (std::vector<std::string>{"draft.ps", "letter.pdf"}))
+      << MonitorLog();
+  {
+    sim::ActAs as("bob");
+    for (const std::string& file : {ann + "letter.pdf", ann + "draft.ps", std::string(kMonitorLog)})
+      EXPECT_EQ(OpenAs(file, GENERIC_READ), ERROR_ACCESS_DENIED) << file;
+    EXPECT_EQ(ListAs(ann), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(CreateAs(ann + "planted.pdf"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(CreateAs(std::string(kOutput) + "planted.pdf"), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(CreateDirectoryA((std::string(kOutput) + "bob").c_str(), nullptr));
+    EXPECT_EQ(ListAs(kOutput), 0u) << "every user finds a folder from the output folder";
+  }
+  {
+    sim::ActAs as("ann");
+    EXPECT_EQ(ListAs(ann), 0u);
+    EXPECT_EQ(OpenAs(ann + "letter.pdf", GENERIC_READ), 0u);
+    EXPECT_EQ(OpenAs(ann + "letter.pdf", GENERIC_WRITE), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenAs(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(CreateAs(ann + "planted.pdf"), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(DeleteFileA((ann + "draft.ps").c_str()));
+  }
+
+  m.InstallProgram(kConverter, sim::programs::PdfWriter());
+  {
+    sim::ActAs as("carol");
+    Print("memo", "%!PS\n(memo) show\n");
+    EXPECT_EQ(OpenAs(std::string(kOutput) + "carol\\memo.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
+  }
+  EXPECT_TRUE(m.files.Exists(std::string(kOutput) + "carol\\memo.pdf"));
+  EXPECT_NE(MonitorLog().find("\"carol\" is no user account of this machine: its files go to "
+                              "c:\\tavrin\\output\\carol\\, which only administrators may open"),
+            std::string::npos)
+      << MonitorLog();
+
+  RunSetup();
+  sim::ActAs as("bob");
+  EXPECT_EQ(OpenAs(ann + "letter.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(OpenAs(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Nt, PrivateOnEachNt,
+                         ::testing::Values(sim::Platform::NT4(), sim::Platform::Win2000(),
+                                           sim::Platform::WinXP(), sim::Platform::Win10x64()),
+                         test::PlatformTestName);
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "common/platform.h"
 #include "common/setup_log.h"
 #include "common/text.h"
+#include "contract/product_layout.h"
 #include "install/install_phases.h"
 
 namespace {
@@ -122,9 +123,24 @@ bool SetDacl(const SecurityApi& api, std::string path, PACL acl, SECURITY_INFORM
   return false;
 }
 
+// Whether two paths are the same, ASCII letters in either case.
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 // NT 4.0 passes nothing on to existing children: every folder and file
-// under `folder` gets the DACL itself. Stops at the first failure, logged.
-bool SetDaclBelow(const SecurityApi& api, const std::string& folder, PACL acl) {
+// under `folder` gets the DACL itself, except what lies in the monitor's
+// output folder `output` (no trailing backslash), whose users' folders and
+// log carry the monitor's own DACLs. Stops at the first failure, logged.
+bool SetDaclBelow(const SecurityApi& api, const std::string& folder, const std::string& output,
+                  PACL acl) {
   WIN32_FIND_DATAA found;
   const std::string pattern = folder + "\\*";
   HANDLE find = FindFirstFileA(pattern.c_str(), &found);
@@ -141,8 +157,8 @@ bool SetDaclBelow(const SecurityApi& api, const std::string& folder, PACL acl) {
       continue;
     const std::string path = folder + "\\" + name;
     ok = SetDacl(api, path, acl, DACL_SECURITY_INFORMATION);
-    if (ok && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      ok = SetDaclBelow(api, path, acl);
+    if (ok && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !SamePath(path, output))
+      ok = SetDaclBelow(api, path, output, acl);
   } while (ok && FindNextFileA(find, &found));
   FindClose(find);
   return ok;
@@ -204,5 +220,8 @@ void SecureSetupTree(const InstallState& state) {
   }
   // NT 4.0 knows no protected DACL: the folder's own entries replace what
   // it had, and the children are set one by one.
-  if (SetDacl(api, folder, acl, DACL_SECURITY_INFORMATION)) SetDaclBelow(api, folder, acl);
+  std::string output = state.root + kOutputPath;
+  output.pop_back();
+  if (SetDacl(api, folder, acl, DACL_SECURITY_INFORMATION))
+    SetDaclBelow(api, folder, output, acl);
 }

@@ -94,7 +94,7 @@ DWORD MakeInputPipe(OwnedHandle* child_end, OwnedHandle* our_end) {
 HANDLE OpenOutput(const std::string& output_log) {
   SECURITY_ATTRIBUTES inherit = Inheritable();
   if (!output_log.empty()) {
-    HANDLE log = OpenLog(output_log, &inherit);
+    HANDLE log = OpenLog(output_log, true);
     if (log != INVALID_HANDLE_VALUE) {
       SetFilePointer(log, 0, nullptr, FILE_END);
       return log;

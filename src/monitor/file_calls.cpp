@@ -27,13 +27,14 @@ bool IsLink(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-DWORD NoFollowFlag() {
+bool OnNtFamily() {
   // Asked each time: the answer is cheap.
   OSVERSIONINFOA version;
   version.dwOSVersionInfoSize = sizeof(version);
-  const bool nt = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  return nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
+
+DWORD NoFollowFlag() { return OnNtFamily() ? FILE_FLAG_OPEN_REPARSE_POINT : 0; }
 
 bool PathExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());

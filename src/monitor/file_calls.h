@@ -19,6 +19,10 @@ HANDLE OpenPath(const std::wstring& path, DWORD access, DWORD share,
 // such thing: always false there.
 bool IsLink(const std::wstring& path);
 
+// Whether the system is of the NT family (which has users, file security
+// and links); false on Windows 9x.
+bool OnNtFamily();
+
 // FILE_FLAG_OPEN_REPARSE_POINT on the NT family, so that a CreateFile
 // that meets a link in the last component takes the link itself instead
 // of where it leads; 0 on Windows 9x, which has no links.

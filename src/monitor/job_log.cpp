@@ -6,6 +6,25 @@
 
 #include "monitor/file_calls.h"
 #include "monitor/monitor_text.h"
+#include "monitor/private_security.h"
+#include "monitor/trace.h"
+
+namespace {
+
+// Gives an existing log (one an older version made, which inherited
+// "Users: read") the administrators' DACL. Traces a failure.
+void SecureLog(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;  // not there yet: made so
+  PrivateSecurity security{SidBytes()};
+  const DWORD error = security.ApplyTo(file);
+  CloseHandle(file);
+  if (error != ERROR_SUCCESS)
+    Trace("log %s keeps its security: %lu", path.c_str(), static_cast<unsigned long>(error));
+}
+
+}  // namespace
 
 JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
                const std::string& document)
@@ -13,7 +32,9 @@ JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::str
 
 void JobLog::Begin() {
   if (!enabled_ && !debug_) return;
-  HANDLE file = OpenLog(path_, nullptr);
+  if (!secured_ && OnNtFamily() && !IsLink(Widen(path_.c_str()))) SecureLog(path_);
+  secured_ = true;
+  HANDLE file = OpenLog(path_, false);
   if (file == INVALID_HANDLE_VALUE) return;
   // Another job may be writing too: only an empty file gets the mark.
   if (GetFileSize(file, nullptr) == 0) {
@@ -65,7 +86,7 @@ void JobLog::Append(const char* format, va_list args) {
 }
 
 DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {
-  HANDLE file = OpenLog(path, nullptr);
+  HANDLE file = OpenLog(path, false);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD error = ERROR_SUCCESS;
   DWORD written = 0;
@@ -80,11 +101,15 @@ DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {
   return error;
 }
 
-HANDLE OpenLog(const std::string& path, SECURITY_ATTRIBUTES* security) {
+HANDLE OpenLog(const std::string& path, bool inheritable) {
   if (IsLink(Widen(path.c_str()))) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, security,
-                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
+  SECURITY_ATTRIBUTES plain = {sizeof(plain), nullptr, inheritable ? TRUE : FALSE};
+  PrivateSecurity administrators{SidBytes()};
+  SECURITY_ATTRIBUTES* security = OnNtFamily() ? administrators.attributes(inheritable) : nullptr;
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     security ? security : &plain, OPEN_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
 }

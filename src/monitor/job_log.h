@@ -35,6 +35,7 @@ class JobLog {
   void Begin();
 
   bool enabled() const { return enabled_; }
+  bool any() const { return enabled_ || debug_; }
   const std::string& path() const { return path_; }
 
  private:
@@ -45,6 +46,7 @@ class JobLog {
   bool debug_;
   std::string port_;
   std::string document_;
+  bool secured_ = false;  // an existing log was given the administrators' DACL
 };
 
 // Appends `size` bytes to the file `path`, creating it when missing, shared
@@ -54,8 +56,10 @@ class JobLog {
 DWORD AppendToFile(const std::string& path, const void* data, DWORD size);
 
 // Opens the log `path` for writing, creating it when missing, shared with
-// other writers. A link in its place is never followed: refused
-// (ERROR_ACCESS_DENIED) when seen first, and one that appears after the
-// look is opened itself, not what it leads to. Returns the handle or
-// INVALID_HANDLE_VALUE with the last error set.
-HANDLE OpenLog(const std::string& path, SECURITY_ATTRIBUTES* security);
+// other writers; the handle inheritable when asked. The log names every
+// user's documents: on the NT family one it creates only the
+// administrators may open (private_security.h). A link in its place is
+// never followed: refused (ERROR_ACCESS_DENIED) when seen first, and one
+// that appears after the look is opened itself, not what it leads to.
+// Returns the handle or INVALID_HANDLE_VALUE with the last error set.
+HANDLE OpenLog(const std::string& path, bool inheritable);

@@ -8,6 +8,7 @@
 #include "monitor/monitor_text.h"
 #include "monitor/spooler_status.h"
 #include "monitor/trace.h"
+#include "monitor/user_folder.h"
 
 namespace {
 
@@ -64,9 +65,18 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   if (read != ERROR_SUCCESS)
     Trace("port configuration of %s: %ld", job->port_.c_str(), static_cast<long>(read));
   const std::string root = ReadInstallRoot();
-  job->folder_ = job_naming::OutputFolder(root);
+  const std::string output = job_naming::OutputFolder(root);
+  // On the NT family each user's files go to a folder of the user's own;
+  // Windows 9x has no users.
+  const bool per_user = OnNtFamily();
+  JobOwner owner;
+  job->folder_ = output;
+  if (per_user) {
+    owner = FindJobOwner(job->printer_handle_, job_id);
+    job->folder_ += UserFolderName(owner) + "\\";
+  }
   const std::string log_path =
-      job->config_.log_name.empty() ? job->folder_ + "tavmon.log" : job->config_.log_name;
+      job->config_.log_name.empty() ? output + "tavmon.log" : job->config_.log_name;
   // The monitor writes as LocalSystem in folders others may write to: a
   // link there (to the system folder, say) would have it write, rename or
   // delete wherever the link leads. The folders from the install root's
@@ -87,7 +97,20 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   // of what the job writes.
   const bool log_used = job->config_.log_use || job->config_.log_debug;
   const std::string link = !folder_link.empty() ? folder_link : log_used ? log_link : std::string();
-  DWORD error = link.empty() ? MakeFolders(job->folder_) : ERROR_ACCESS_DENIED;
+  DWORD error = link.empty() ? MakeFolders(output) : ERROR_ACCESS_DENIED;
+  if (error == ERROR_SUCCESS && per_user) {
+    if (owner.sid.empty()) {
+      // Nobody but the administrators can be let in.
+      Trace("job %lu: owner %s is no account here: only administrators may open %s",
+            static_cast<unsigned long>(job_id), TraceText(owner.name).c_str(),
+            job->folder_.c_str());
+      job->log_->Failure("job %lu: \"%s\" is no user account of this machine: its files go to %s, "
+                         "which only administrators may open",
+                         static_cast<unsigned long>(job_id), LogText(owner.name).c_str(),
+                         LogTextFromAnsi(job->folder_).c_str());
+    }
+    error = MakeUserFolder(job->folder_, owner);
+  }
   if (error == ERROR_SUCCESS)
     error = ClaimJobFiles(job->folder_, ToUtf16(document), job_id, &job->files_);
   if (!link.empty() || !job->files_.link.empty()) {

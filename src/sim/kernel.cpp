@@ -424,7 +424,7 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
 
 // The exports a program looks up by name: kernel32's WOW64 probes, on the
 // platforms that have them, and GetDiskFreeSpaceExA; winspool's SetPortA
-// on the NT family (the 9x spooler lacks it); advapi32's SID, ACL and DACL
+// and GetJobW on the NT family; advapi32's SID, ACL and DACL
 // functions on the NT family (SetSecurityDescriptorControl from Windows
 // 2000 on). Every other name fails with 127.
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
@@ -454,6 +454,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     if (name == "SetInformationJobObject") return as_farproc(&SetInformationJobObject);
   }
   if (winspool && IsNt() && name == "SetPortA") return as_farproc(&SetPortA);
+  if (winspool && IsNt() && name == "GetJobW") return as_farproc(&GetJobW);
   if (advapi32 && IsNt()) {
     if (name == "AllocateAndInitializeSid") return as_farproc(&AllocateAndInitializeSid);
     if (name == "FreeSid") return as_farproc(&FreeSid);
