@@ -473,6 +473,26 @@ TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
   EXPECT_EQ(OpenAs(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
 }
 
+// Where the setup could not secure the product tree, the output folder the
+// monitor makes still lets users find their folders and add nothing, so
+// that no user can make another's folder before that user's first job.
+TEST_F(PrintTest, OutputFolderTheMonitorMakesTakesNoFolderFromUsers) {
+  Boot(sim::Platform::WinXP());
+  StageProduct();
+  m.InstallProgram(kConverter, sim::programs::PdfWriter());
+  m.FailCall("SetNamedSecurityInfoA", ERROR_ACCESS_DENIED);
+  RunSetup();
+  {
+    sim::ActAs as("ann");
+    Print("letter", "%!PS\n(letter) show\n");
+  }
+  sim::ActAs as("bob");
+  EXPECT_FALSE(CreateDirectoryA((std::string(kOutput) + "carol").c_str(), nullptr));
+  EXPECT_EQ(CreateAs(std::string(kOutput) + "planted.pdf"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ListAs(kOutput), 0u);
+  EXPECT_EQ(OpenAs(std::string(kOutput) + "ann\\letter.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
+}
+
 INSTANTIATE_TEST_SUITE_P(Nt, PrivateOnEachNt,
                          ::testing::Values(sim::Platform::NT4(), sim::Platform::Win2000(),
                                            sim::Platform::WinXP(), sim::Platform::Win10x64()),

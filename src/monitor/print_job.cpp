@@ -97,7 +97,9 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   // of what the job writes.
   const bool log_used = job->config_.log_use || job->config_.log_debug;
   const std::string link = !folder_link.empty() ? folder_link : log_used ? log_link : std::string();
-  DWORD error = link.empty() ? MakeFolders(output) : ERROR_ACCESS_DENIED;
+  DWORD error = !link.empty() ? ERROR_ACCESS_DENIED
+                : per_user      ? MakeOutputFolder(output)
+                                : MakeFolders(output);
   if (error == ERROR_SUCCESS && per_user) {
     if (owner.sid.empty()) {
       // Nobody but the administrators can be let in.
@@ -121,10 +123,13 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   }
   if (error != ERROR_SUCCESS) {
     // Nothing can be written: the spooler keeps the job.
-    Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), job->folder_.c_str(),
+    // The folder that could not be used: the output folder when a file
+    // stands in its place, else the job's own.
+    const std::string& folder = FileStandsAt(output) ? output : job->folder_;
+    Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), folder.c_str(),
           static_cast<unsigned long>(error));
-    job->log_->Failure("%s", job_verdict::RefusalLine(job_id, LogTextFromAnsi(job->folder_), error,
-                                                      FileStandsAt(job->folder_))
+    job->log_->Failure("%s", job_verdict::RefusalLine(job_id, LogTextFromAnsi(folder), error,
+                                                      FileStandsAt(folder))
                                  .c_str());
     // Closing the job's printer handle may change the last error: the
     // spooler is to read this one.

@@ -126,7 +126,7 @@ DWORD RelativeId(const SidBytes& sid) {
   return rid;
 }
 
-PrivateSecurity::PrivateSecurity(const SidBytes& user) {
+PrivateSecurity::PrivateSecurity(const SidBytes& user, bool listed_by_users) {
   const Advapi api = Api();
   if (!api.CanBuild()) {
     error_ = ERROR_CALL_NOT_IMPLEMENTED;
@@ -134,13 +134,15 @@ PrivateSecurity::PrivateSecurity(const SidBytes& user) {
   }
   const SidBytes system = NtSid(api, 1, SECURITY_LOCAL_SYSTEM_RID, 0);
   const SidBytes administrators = NtSid(api, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS);
-  if (system.empty() || administrators.empty()) {
+  const SidBytes users = NtSid(api, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS);
+  if (system.empty() || administrators.empty() || users.empty()) {
     error_ = GetLastError() ? GetLastError() : ERROR_INVALID_SID;
     return;
   }
   std::vector<Grant> grants = {{&system, FILE_ALL_ACCESS, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE},
                                {&administrators, FILE_ALL_ACCESS,
                                 OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE}};
+  if (listed_by_users) grants.push_back({&users, kUserFolderRights, 0});
   if (!user.empty()) {
     grants.push_back({&user, kUserFolderRights, 0});
     grants.push_back({&user, kUserFileRights, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE});

@@ -1,5 +1,6 @@
 // The security the monitor gives what it makes for one user or for the
-// administrators alone: a user's output folder and the log. SYSTEM and
+// administrators alone: the output folder, a user's folder in it, and the
+// log. SYSTEM and
 // Administrators have full control; a folder's user (when there is one)
 // may list it and read and delete the files in it, but create nothing
 // there; nobody else may open it. On Windows 2000 and later the DACL is
@@ -34,8 +35,10 @@ DWORD RelativeId(const SidBytes& sid);
 class PrivateSecurity {
  public:
   // For a folder of `user` (an empty SID: a folder, or a file, of the
-  // administrators alone).
-  explicit PrivateSecurity(const SidBytes& user);
+  // administrators alone). With `listed_by_users` every user (Users) may
+  // also list the folder itself, and open nothing in it: the output
+  // folder, where each user finds a folder of the user's own.
+  explicit PrivateSecurity(const SidBytes& user, bool listed_by_users = false);
   PrivateSecurity(const PrivateSecurity&) = delete;
   PrivateSecurity& operator=(const PrivateSecurity&) = delete;
 

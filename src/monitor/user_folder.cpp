@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "monitor/job_files.h"
 #include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
 #include "monitor/trace.h"
@@ -76,10 +77,13 @@ std::string UserFolderName(const JobOwner& owner) {
   return name;
 }
 
-DWORD MakeUserFolder(const std::string& folder, const JobOwner& owner) {
-  PrivateSecurity security(owner.sid);
+namespace {
+
+// Makes `folder` (ending in a backslash) with `security`; a folder already
+// there counts as made. Never a folder open to whoever may read the folder
+// above it: none at all when the security could not be built.
+DWORD MakeSecuredFolder(const std::string& folder, PrivateSecurity& security) {
   SECURITY_ATTRIBUTES* attributes = security.attributes();
-  // Never a folder open to whoever may read the folder above it.
   if (!attributes) return security.error();
   const std::string path = folder.substr(0, folder.size() - 1);
   if (CreateDirectoryA(path.c_str(), attributes)) return ERROR_SUCCESS;
@@ -89,4 +93,22 @@ DWORD MakeUserFolder(const std::string& folder, const JobOwner& owner) {
   return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY)
              ? ERROR_SUCCESS
              : ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+DWORD MakeOutputFolder(const std::string& output) {
+  const std::string path = output.substr(0, output.size() - 1);
+  const std::size_t parent = path.find_last_of('\\');
+  if (parent != std::string::npos && parent > 2) {
+    const DWORD error = MakeFolders(path.substr(0, parent + 1));
+    if (error != ERROR_SUCCESS) return error;
+  }
+  PrivateSecurity security(SidBytes(), true);
+  return MakeSecuredFolder(output, security);
+}
+
+DWORD MakeUserFolder(const std::string& folder, const JobOwner& owner) {
+  PrivateSecurity security(owner.sid);
+  return MakeSecuredFolder(folder, security);
 }

@@ -32,6 +32,13 @@ JobOwner FindJobOwner(HANDLE printer, DWORD job_id);
 // never share a folder.
 std::string UserFolderName(const JobOwner& owner);
 
+// Makes the output folder `output` (ending in a backslash) and the folders
+// above it that are missing. One the monitor makes itself every user may
+// list, and nobody but the administrators add to, whatever the folder
+// above passes on; one already there is kept as it is. Returns
+// ERROR_SUCCESS or the error.
+DWORD MakeOutputFolder(const std::string& output);
+
 // Makes the folder `folder` (ending in a backslash; the folder above it
 // exists) for `owner`, with only the administrators' entries when the
 // owner has no account. A folder already there is kept as it is. Returns
