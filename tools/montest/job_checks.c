@@ -173,6 +173,17 @@ void run_job_checks(const char *setup_dir, const char *printer_name)
         return;
     sprintf(folder, "%stavrin\\output\\", root);
     sprintf(log, "%stavmon.log", folder);
+    /* On the NT family each user's jobs go to a folder of the user's own;
+     * Wine's spooler names no job, so the monitor takes its own user,
+     * which is ours. */
+    if (!(GetVersion() & 0x80000000)) {
+        char user[257];
+        DWORD size = sizeof(user);
+        if (GetUserNameA(user, &size) && strlen(folder) + strlen(user) + 2 < sizeof(folder)) {
+            strcat(folder, user);
+            strcat(folder, "\\");
+        }
+    }
     forget_outputs(folder, TEXT_DOCUMENT);
     forget_outputs(folder, BAD_DOCUMENT);
     DeleteFileA(log);
