@@ -696,3 +696,67 @@ TEST(SimFiles, AFullDiskTakesWhatFitsAndDeletingGivesItBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// The SIDs of the entries of the DACL at `path`, marked "+" when inherited.
+std::vector<std::string> EntriesOf(const std::string& path) {
+  std::vector<std::string> out;
+  if (auto dacl = M().files.DaclOf(path))
+    for (const sim::AceEntry& e : dacl->entries) out.push_back(e.sid + (e.Inherited() ? "+" : ""));
+  return out;
+}
+
+// Makes `folder` with a DACL granting Users read, protected or not.
+BOOL MakeFolderForUsers(const std::string& folder, bool is_protected) {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID users = nullptr;
+  AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, 0, 0, 0,
+                           0, 0, 0, &users);
+  DWORD acl[32];
+  InitializeAcl(reinterpret_cast<PACL>(acl), sizeof(acl), ACL_REVISION);
+  AddAccessAllowedAce(reinterpret_cast<PACL>(acl), ACL_REVISION, FILE_GENERIC_READ, users);
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(acl), FALSE);
+  if (is_protected) SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+  const BOOL made = CreateDirectoryA(folder.c_str(), &attributes);
+  FreeSid(users);
+  return made;
+}
+
+}  // namespace
+
+// A new file or folder takes its folder's inheritable entries, or the DACL
+// its security attributes give; on Windows 2000 and later an unprotected
+// one gets the inherited entries after its own, on NT 4.0 it stands alone.
+// Access is checked against the DACL with the calling thread's user.
+TEST(SimFiles, NewFilesTakeTheirDaclAndAccessFollowsIt) {
+  for (const Platform& platform : {Platform::NT4(), Platform::WinXP()}) {
+    M().Reset(platform);
+    const sim::Dacl admins{
+        true, {{"S-1-5-32-544", FILE_ALL_ACCESS, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE}}};
+    M().files.MakeDirectory("C:\\d");
+    ASSERT_EQ(M().files.SetDacl("C:\\d", admins, false), 0u);
+    ASSERT_TRUE(CreateDirectoryA("C:\\d\\plain", nullptr));
+    EXPECT_EQ(EntriesOf("C:\\d\\plain"), std::vector<std::string>{"S-1-5-32-544+"});
+    ASSERT_TRUE(MakeFolderForUsers("C:\\d\\open", false));
+    const bool merges = platform.driver_version >= 3;
+    EXPECT_EQ(EntriesOf("C:\\d\\open"),
+              merges ? (std::vector<std::string>{"S-1-5-32-545", "S-1-5-32-544+"})
+                     : std::vector<std::string>{"S-1-5-32-545"})
+        << platform.name;
+    if (merges) {
+      ASSERT_TRUE(MakeFolderForUsers("C:\\d\\shut", true));
+      EXPECT_EQ(EntriesOf("C:\\d\\shut"), std::vector<std::string>{"S-1-5-32-545"});
+    }
+    ASSERT_EQ(OpenError("C:\\d\\plain\\f.txt", GENERIC_WRITE, 0, CREATE_NEW), 0u);
+    EXPECT_EQ(EntriesOf("C:\\d\\plain\\f.txt"), std::vector<std::string>{"S-1-5-32-544+"});
+    sim::ActAs bob("bob");
+    EXPECT_EQ(OpenError("C:\\d\\plain\\f.txt", GENERIC_READ, kShareAll), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(DeleteError("C:\\d\\plain\\f.txt"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenError("C:\\d\\open\\g.txt", GENERIC_WRITE, 0, CREATE_NEW), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(MoveFileA("C:\\d\\plain\\f.txt", "C:\\f.txt"));
+  }
+}
