@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # No room on the output folder's disk, on one Windows version: a small file
 # system becomes Wine's drive D:, the install root "Path" is set to D:\ after
-# the install, so the output folder is D:\tavrin\output, and a 1.9 MB job
-# fills it. (Not a file system mounted on C:\tavrin\output itself: Wine
-# reports a mount point as a reparse point, as Windows does a volume mounted
-# in a folder, and the monitor refuses every reparse point on its paths.) No PDF
-# may come of it, the log names the full disk and the part of the
-# PostScript kept, EndDocPort fails (not even the PostScript holds the
-# job), and once room is made the next job gives its PDF.
+# the install, so the output folder is D:\tavrin\output\<user> (on 9x
+# D:\tavrin\output), and a 1.9 MB job fills it. (Not a file system mounted
+# on C:\tavrin\output itself: Wine reports a mount point as a reparse point,
+# as Windows does a volume mounted in a folder, and the monitor refuses every
+# reparse point on its paths.) No PDF may come of it, the log names the full
+# disk and the part of the PostScript kept, EndDocPort fails (not even the
+# PostScript holds the job), and once room is made the next job gives its
+# PDF.
 #
 # Mounting needs a host that allows it (root, tmpfs); where it cannot be
 # done the case reports itself as not run (exit code 77), never as passed.
@@ -15,7 +16,7 @@ source "$(dirname "$0")/lib.sh"
 new_case faults-disk "${1:?usage: faults-disk.sh win98|nt40|win2k|winxp}"
 source "$(dirname "$0")/printlib.sh"
 SMALL="$CASE/small"
-OUTPUT_DIR() { echo "$SMALL/tavrin/output"; }
+OUTPUT_BASE() { echo "$SMALL/tavrin/output"; }
 OUT=$(OUTPUT_DIR)
 SKIPPED=77
 
@@ -53,7 +54,7 @@ read_monitor_log
 grep -F '"Full job": job' "$MONITOR_LOG" >"$CASE/full-line.txt" || true
 check "full disk: one log line" test "$(wc -l <"$CASE/full-line.txt")" -eq 1
 check "full disk: the log line names the full disk, the part kept and the spooler's failure" grep -Eq \
-  "\"Full job\": job [0-9]+ failed: .*; PostScript copy D:\\\\tavrin\\\\output\\\\Full job\\.ps incomplete \\($KEPT_BYTES of [0-9]+ bytes\\): disk full \\(error 112\\); the job is failed towards the spooler\$" \
+  "\"Full job\": job [0-9]+ failed: .*; PostScript copy $(output_re D)\\\\Full job\\.ps incomplete \\($KEPT_BYTES of [0-9]+ bytes\\): disk full \\(error 112\\); the job is failed towards the spooler\$" \
   "$CASE/full-line.txt"
 # The count is what the monitor took. Ghostscript writes its PDF to the same
 # full disk and may quit before the job's end; with the copy failed too the

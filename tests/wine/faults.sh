@@ -9,6 +9,7 @@ source "$(dirname "$0")/lib.sh"
 new_case faults "${1:?usage: faults.sh win98|nt40|win2k|winxp}"
 source "$(dirname "$0")/printlib.sh"
 OUT=$(OUTPUT_DIR)
+OUT_RE=$(output_re C)
 [ -f "$W32/faultcmd.exe" ] || { echo "missing $W32/faultcmd.exe: build the win32 preset first" >&2; exit 1; }
 cp "$W32/faultcmd.exe" "$C/faultcmd.exe"
 
@@ -49,7 +50,7 @@ failed_fault() {
   grep -F "\"$1\": job" "$MONITOR_LOG" >"$CASE/line-$JOB.txt" || true
   check "$2: one log line" test "$(wc -l <"$CASE/line-$JOB.txt")" -eq 1
   check "$2: the log line gives the reason and the kept file" grep -Eq \
-    "\"$1\": job [0-9]+ failed: $4; command line \"C:\\\\faultcmd\\.exe\" .*; PostScript kept in C:\\\\tavrin\\\\output\\\\$1\\.ps\$" \
+    "\"$1\": job [0-9]+ failed: $4; command line \"C:\\\\faultcmd\\.exe\" .*; PostScript kept in $OUT_RE\\\\$1\\.ps\$" \
     "$CASE/line-$JOB.txt"
 }
 
@@ -122,8 +123,9 @@ set_port_value Command REG_SZ "$COMMAND"
 set_port_value Arguments REG_SZ "$ARGUMENTS"
 good_job "a quitting converter"
 
-# (c) An output folder that cannot be used: a file in its place. The job is
-# refused at its start with one log line and nothing is written anywhere.
+# (c) An output folder that cannot be used: a file in place of the user's
+# folder (of C:\tavrin\output on 9x). The job is refused at its start with
+# one log line and nothing is written anywhere.
 mv "$OUT" "$OUT.saved"
 printf 'not a folder\n' >"$OUT"
 read_monitor_log
@@ -135,7 +137,7 @@ read_monitor_log
 tail -n +$((LOG_BEFORE + 1)) "$MONITOR_LOG" >"$CASE/nowhere-log.txt"
 check "file as output folder: one log line" test "$(wc -l <"$CASE/nowhere-log.txt")" -eq 1
 check "file as output folder: the log line says why" grep -Eq \
-  '"Nowhere job": job [0-9]+ refused: the output folder C:\\tavrin\\output\\ cannot be made: a file stands in its place \(error 183\)$' \
+  "\"Nowhere job\": job [0-9]+ refused: the output folder $OUT_RE\\\\ cannot be made: a file stands in its place \\(error 183\\)\$" \
   "$CASE/nowhere-log.txt"
 check "file as output folder: the file untouched" test "$(cat "$OUT")" = "not a folder"
 find "$C" -newer "$CASE/mark" -type f ! -path "$C/windows/*" ! -path "$C/users/*" \
@@ -152,7 +154,7 @@ else
   print_job "Locked job" --raw 'C:\good.ps'
   read_monitor_log
   check "folder without write access: refused with access denied" grep -Eq \
-    '"Locked job": job [0-9]+ refused: no file can be made in C:\\tavrin\\output\\: access denied \(error 5\)$' \
+    "\"Locked job\": job [0-9]+ refused: no file can be made in $OUT_RE\\\\: access denied \\(error 5\\)\$" \
     "$MONITOR_LOG"
   check "folder without write access: nothing added" test -z "$(new_outputs '')"
   chmod 755 "$OUT"

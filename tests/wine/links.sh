@@ -4,47 +4,76 @@
 # as a reparse point, as Windows reports a junction). A job named "evil"
 # whose bytes begin with "MZ" is refused at its start with one log line
 # naming the link, and the system folder gains, loses and changes nothing;
-# once the folder is a folder again a good job gives its PDF there.
+# once the folder is a folder again a good job gives its PDF there. On the
+# NT family the same with the link in place of the user's folder in it,
+# C:\tavrin\output\<user> (a job "evil2"); Windows 9x has no such folder.
 source "$(dirname "$0")/lib.sh"
 new_case links "${1:?usage: links.sh win98|nt40|win2k|winxp|winxp64|win10}"
 source "$(dirname "$0")/printlib.sh"
 OUT=$(OUTPUT_DIR)
+BASE=$(OUTPUT_BASE)
 SYSTEM="$C/windows/system32"
 
 printf '%%!PS-Adobe-3.0\n/Helvetica findfont 14 scalefont setfont\n72 720 moveto\n(Tavrin good job) show\nshowpage\n' \
   >"$C/good.ps"
 { printf 'MZ'; head -c 20000 /dev/urandom; } >"$C/evil.bin"
 
-# listing DIR: every file below DIR with its size and time, sorted.
-listing() { (cd "$1" && find . -type f -printf '%p %s %T@\n' | LC_ALL=C sort); }
+# listing DIR: every folder below DIR, and every file with its size and
+# time, sorted.
+listing() { (cd "$1" && find . \( -type d -printf '%p/\n' \) -o -type f -printf '%p %s %T@\n' | LC_ALL=C sort); }
+
+# link_job DOCUMENT LABEL LINK: prints evil.bin as DOCUMENT while LINK (an
+# extended regular expression of a Windows path) is a link to the system
+# folder: one log line refuses the job naming LINK, and the system folder
+# is as it was, without a file of the job.
+link_job() {
+  listing "$SYSTEM" >"$CASE/$1-system-before.txt"
+  read_monitor_log
+  local before
+  before=$(wc -l <"$MONITOR_LOG")
+  print_job "$1" --raw 'C:\evil.bin'
+  echo "$2: printdoc exit code $JOB_STATUS" >"$CASE/$1.txt"
+  read_monitor_log
+  tail -n +$((before + 1)) "$MONITOR_LOG" >"$CASE/$1-log.txt"
+  check "$2: one log line" test "$(wc -l <"$CASE/$1-log.txt")" -eq 1
+  check "$2: the log line names the link" grep -Eq \
+    "\"$1\": job [0-9]+ refused: $3\\\\? is a link \\(junction or symbolic link\\): nothing is written through it\$" \
+    "$CASE/$1-log.txt"
+  listing "$SYSTEM" >"$CASE/$1-system-after.txt"
+  check "$2: the system folder unchanged" cmp "$CASE/$1-system-before.txt" "$CASE/$1-system-after.txt"
+  check "$2: no file of the job in it" \
+    test -z "$(find "$SYSTEM" -iname "$1*" -o -iname 'tavrin-*')"
+}
+
+# good_job DOCUMENT LABEL: a good job gives its PDF in the user's folder,
+# a folder, and nothing else.
+good_job() {
+  print_job "$1" --raw 'C:\good.ps'
+  check "$2: printdoc succeeded" test "$JOB_STATUS" -eq 0
+  check "$2: its PDF in the output folder" wait_for_pdfs 1 60
+  check "$2: nothing else added" test "$(new_outputs '')" = "$1.pdf"
+  check "$2: the output folder is a folder, no link" test -d "$OUT" -a ! -L "$OUT"
+}
 
 run_setup
 check "install: the printer's key exists" enable_printer
 use_monitor_log
 
-rm -rf "$OUT"
-ln -s "$SYSTEM" "$OUT"
-listing "$SYSTEM" >"$CASE/system-before.txt"
-read_monitor_log
-LOG_BEFORE=$(wc -l <"$MONITOR_LOG")
-print_job "evil" --raw 'C:\evil.bin'
-echo "link in place of the output folder: printdoc exit code $JOB_STATUS" >"$CASE/evil.txt"
-read_monitor_log
-tail -n +$((LOG_BEFORE + 1)) "$MONITOR_LOG" >"$CASE/evil-log.txt"
-check "link as output folder: one log line" test "$(wc -l <"$CASE/evil-log.txt")" -eq 1
-check "link as output folder: the log line names the link" grep -Eq \
-  '"evil": job [0-9]+ refused: C:\\tavrin\\output\\? is a link' "$CASE/evil-log.txt"
-listing "$SYSTEM" >"$CASE/system-after.txt"
-check "link as output folder: the system folder unchanged" \
-  cmp "$CASE/system-before.txt" "$CASE/system-after.txt"
-check "link as output folder: no file of the job in it" \
-  test -z "$(ls "$SYSTEM" | grep -Ei '^(evil|tavrin-)')"
+rm -rf "$BASE"
+ln -s "$SYSTEM" "$BASE"
+link_job evil "link as output folder" 'C:\\tavrin\\output'
+rm -f "$BASE"
+mkdir "$BASE"
+good_job "Good after a link" "a good job after"
 
-rm -f "$OUT"
-mkdir "$OUT"
-print_job "Good after a link" --raw 'C:\good.ps'
-check "a good job after: printdoc succeeded" test "$JOB_STATUS" -eq 0
-check "a good job after: its PDF in the output folder" wait_for_pdfs 1 60
-check "a good job after: nothing else added" test "$(new_outputs '')" = "Good after a link.pdf"
+if [ -z "$OUTPUT_USER" ]; then
+  echo "skip - link as the user's folder: not run, Windows 9x has no users' folders"
+else
+  rm -rf "$OUT"
+  ln -s "$SYSTEM" "$OUT"
+  link_job evil2 "link as the user's folder" "$(output_re C)"
+  rm -f "$OUT"
+  good_job "Good after a link as the user's folder" "a good job after the user's link"
+fi
 
 finish

@@ -123,6 +123,10 @@ check "as many PDFs as jobs ($JOBS)" test "$(grep -c '\.pdf$' "$CASE/outputs.txt
 check "the output folder holds the jobs' PDFs and nothing else (no .ps, no temporary file)" \
   cmp -s "$CASE/expected.txt" "$CASE/outputs.txt"
 diff "$CASE/expected.txt" "$CASE/outputs.txt" | head -5 || true
+if [ -n "$OUTPUT_USER" ]; then
+  check "C:\\tavrin\\output holds the user's folder and nothing else" \
+    test "$(ls -A "$(OUTPUT_BASE)")" = "$OUTPUT_USER"
+fi
 
 # Each PDF holds its own job's text and no other job's.
 : >"$CASE/wrong-text.txt"

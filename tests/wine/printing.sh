@@ -32,7 +32,7 @@ check "text job: printdoc succeeded" test "$JOB_STATUS" -eq 0
 if wait_for_pdfs 1; then
   pass "text job: a PDF appeared"
 else
-  fail "text job: no complete PDF in C:\\tavrin\\output within 120 s (the monitor's job path)"
+  fail "text job: no complete PDF in C:${OUT#"$C"} within 120 s (the monitor's job path)"
   # Without a job path every later wait would run its full time too.
   WAIT_CAP=5
 fi
@@ -200,7 +200,7 @@ check "rejected Cyrillic name: only the PostScript added" test "$(new_outputs ''
 check "rejected Cyrillic name: the kept file is the job's PostScript" cmp "$CASE/bad.ps" "$OUT/$REJECTED.ps"
 tr -d '\r' <"$C/tavrin/monitor.log" >"$CASE/monitor.log" 2>/dev/null || : >"$CASE/monitor.log"
 check "rejected Cyrillic name: the log names the document" \
-  grep -Eq "\"$REJECTED\": job [0-9]+ failed: .*PostScript kept in C:.*\\\\$REJECTED\\.ps" "$CASE/monitor.log"
+  grep -Eq "\"$REJECTED\": job [0-9]+ failed: .*PostScript kept in $(output_re C)\\\\$REJECTED\\.ps" "$CASE/monitor.log"
 check "the log is UTF-8 with a byte-order mark" test "$(head -c 3 "$C/tavrin/monitor.log" | od -An -tx1 | tr -d ' ')" = efbbbf
 
 finish

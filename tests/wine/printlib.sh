@@ -5,7 +5,7 @@
 # Jobs go through printdoc.exe, which prints as an application does (GDI)
 # or sends a file as a RAW job; under Wine the spooler and the port monitor
 # run inside that process, and the monitor's Ghostscript turns the job into
-# C:\tavrin\output\<document name>.pdf.
+# C:\tavrin\output\<user>\<document name>.pdf (C:\tavrin\output\ on 9x).
 
 [ -f "$W32/printdoc.exe" ] || { echo "missing $W32/printdoc.exe: build the win32 preset first" >&2; exit 1; }
 # Run from the prefix, not from build/win32: Windows looks for a library in
@@ -15,7 +15,26 @@ cp "$W32/printdoc.exe" "$C/printdoc.exe"
 PRINTDOC='C:\printdoc.exe'
 PRINTERS_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Print\Printers'
 PORT_REG_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Print\Monitors\TAVRIN Monitor\Ports\TAVRINPORT'
-OUTPUT_DIR() { echo "$C/tavrin/output"; }
+# OUTPUT_BASE is C:\tavrin\output, which holds the default log and, on the NT
+# family, a folder for each user: OUTPUT_DIR, where the jobs' files go, is
+# the folder of the job's owner, named $OUTPUT_USER (empty on 9x, where the
+# jobs' files go to OUTPUT_BASE itself). Wine's spooler names no printer to
+# the monitor, which then takes its own user: GetUserNameW, which Wine
+# answers from WINEUSERNAME ($USER, or without it the Unix account's name).
+# A case may put OUTPUT_BASE elsewhere.
+OUTPUT_BASE() { echo "$C/tavrin/output"; }
+OUTPUT_DIR() { echo "$(OUTPUT_BASE)${OUTPUT_USER:+/$OUTPUT_USER}"; }
+OUTPUT_USER=
+if [ "${VERSION:-winxp}" != win98 ]; then
+  OUTPUT_USER=$(wine cmd /c 'echo %WINEUSERNAME%' 2>/dev/null | tr -d '\r')
+  # Only a name the monitor takes for a folder as it is can be predicted.
+  [[ $OUTPUT_USER =~ ^[A-Za-z0-9_][A-Za-z0-9._-]*$ && $OUTPUT_USER != *. ]] ||
+    { echo "no user's folder to look in: Wine names the user '$OUTPUT_USER'" >&2; exit 1; }
+fi
+# output_re DRIVE: OUTPUT_DIR as the monitor's log lines name it on that
+# drive (C:\tavrin\output\<user>, without a backslash at its end), as an
+# extended regular expression.
+output_re() { printf '%s:\\\\tavrin\\\\output%s\n' "$1" "${OUTPUT_USER:+\\\\${OUTPUT_USER//./\\.}}"; }
 JOB=0
 
 # enable_printer: the Wine workarounds that make the installed printer
@@ -128,4 +147,4 @@ use_monitor_log() {
   set_port_value LogFileName REG_SZ 'C:\tavrin\monitor.log'
   MONITOR_LOG="$CASE/monitor.log"
 }
-read_monitor_log() { tr -d '\r' <"$C/tavrin/monitor.log" >"$MONITOR_LOG" 2>/dev/null || : >"$MONITOR_LOG"; }
+read_monitor_log() { tr -d '\r' 2>/dev/null <"$C/tavrin/monitor.log" >"$MONITOR_LOG" || : >"$MONITOR_LOG"; }
