@@ -69,10 +69,11 @@ print_job "$DOCUMENT" --pages "$PAGES"
 [ "$JOB_STATUS" -eq 0 ] || die "printdoc.exe failed ($JOB_STATUS): $(cat "$JOB_OUT")"
 echo "the job went through the spooler to the port TAVRINPORT"
 
-step "Waiting for C:\\tavrin\\output\\*.pdf"
+WHERE="C:\\tavrin\\output${OUTPUT_USER:+\\$OUTPUT_USER}"
+step "Waiting for $WHERE\\*.pdf"
 if ! wait_for_pdfs 1 120; then
-  ls -la "$(OUTPUT_DIR)" 2>/dev/null | sed 's/^/  /' || echo "  (no folder C:\\tavrin\\output)"
-  die "no PDF in C:\\tavrin\\output within 120 s: the port monitor (tavmon.dll) did not turn the job into a PDF. Its job path in src/monitor/ writes C:\\tavrin\\output\\<document name>.pdf through Ghostscript; with it missing or failing the job ends here. Prefix kept: $WINEPREFIX"
+  ls -la "$(OUTPUT_DIR)" 2>/dev/null | sed 's/^/  /' || echo "  (no folder $WHERE)"
+  die "no PDF in $WHERE within 120 s: the port monitor (tavmon.dll) did not turn the job into a PDF. Its job path in src/monitor/ writes C:\\tavrin\\output\\<user>\\<document name>.pdf through Ghostscript; with it missing or failing the job ends here. Prefix kept: $WINEPREFIX"
 fi
 PDF="$(OUTPUT_DIR)/$(new_outputs .pdf | head -1)"
 cp "$PDF" "$DEMO/sample.pdf"
@@ -85,5 +86,5 @@ pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$DEMO/sample.pdf" "$DEMO/sample-page1
 [ -s "$DEMO/sample-page1.png" ] || die "pdftoppm made no picture of page 1"
 
 step "Done with $WHAT"
-echo "PDF made by the printer:  $DEMO/sample.pdf ($GOT_PAGES pages, in the prefix C:\\tavrin\\output\\$(basename "$PDF"))"
+echo "PDF made by the printer:  $DEMO/sample.pdf ($GOT_PAGES pages, in the prefix $WHERE\\$(basename "$PDF"))"
 echo "its first page (60 dpi):  $DEMO/sample-page1.png"
