@@ -35,7 +35,6 @@ class JobLog {
   void Begin();
 
   bool enabled() const { return enabled_; }
-  bool any() const { return enabled_ || debug_; }
   const std::string& path() const { return path_; }
 
  private:
