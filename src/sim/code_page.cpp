@@ -110,21 +110,11 @@ std::string AnsiToUtf8(const std::string& ansi) {
 
 std::string Utf8ToAnsi(const std::string& utf8) {
   std::string out;
-  const char* text = utf8.c_str();
-  const char* end = text + utf8.size();
-  while (text < end) {
-    uint32_t c = 0;
-    const size_t length = DecodeUtf8(text, &c);
+  // Unit by unit: a surrogate, like U+FFFD for a bad byte, is no character
+  // of the code page.
+  for (wchar_t unit : Utf8ToWide(utf8)) {
     char byte = '?';
-    if (length == 0) {
-      text += 1;
-    } else {
-      text += length;
-      if (c >= 0x10000)
-        out.push_back('?');  // the high surrogate's; the low one's follows
-      else if (!ToByte(static_cast<wchar_t>(c), &byte))
-        byte = '?';
-    }
+    if (!ToByte(unit, &byte)) byte = '?';
     out.push_back(byte);
   }
   return out;

@@ -87,6 +87,21 @@ DWORD ReadAcl(PACL acl, sim::Dacl* dacl) {
   return ERROR_SUCCESS;
 }
 
+// For SetNamedSecurityInfoA and SetSecurityInfo: the DACL a call sets on
+// a file, in *dacl. Windows 2000 and later take
+// PROTECTED_DACL_SECURITY_INFORMATION; NT 4.0, which has no protected
+// DACLs, refuses it like anything else but the DACL (87). Returns 0 or the
+// error.
+DWORD DaclToSet(SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PACL acl, sim::Dacl* dacl) {
+  const bool windows2000 = sim::M().platform().driver_version >= 3;
+  const DWORD known = DACL_SECURITY_INFORMATION | (windows2000 ? PROTECTED_DACL_SECURITY_INFORMATION : 0);
+  if (type != SE_FILE_OBJECT || what != (what & known) || !(what & DACL_SECURITY_INFORMATION) ||
+      !ValidAcl(acl) || !EndOfEntries(acl))
+    return ERROR_INVALID_PARAMETER;
+  dacl->is_protected = (what & PROTECTED_DACL_SECURITY_INFORMATION) != 0;
+  return ReadAcl(acl, dacl);
+}
+
 // The SID "S-1-5-21-...-1001" in the SDK's layout.
 std::vector<BYTE> SidBytes(const std::string& text) {
   std::vector<uint64_t> numbers;
@@ -202,15 +217,11 @@ DWORD WINAPI SetNamedSecurityInfoA(LPSTR pObjectName, SE_OBJECT_TYPE ObjectType,
   sim::ApiLock lock;
   DWORD fault = 0;
   if (sim::M().TakeFault("SetNamedSecurityInfoA", &fault)) return fault;
-  const bool windows2000 = sim::M().platform().driver_version >= 3;
-  const DWORD known = DACL_SECURITY_INFORMATION | (windows2000 ? PROTECTED_DACL_SECURITY_INFORMATION : 0);
-  if (!pObjectName || ObjectType != SE_FILE_OBJECT || SecurityInfo != (SecurityInfo & known) ||
-      !(SecurityInfo & DACL_SECURITY_INFORMATION) || !ValidAcl(pDacl) || !EndOfEntries(pDacl))
-    return ERROR_INVALID_PARAMETER;
+  if (!pObjectName) return ERROR_INVALID_PARAMETER;
   sim::Dacl dacl;
-  dacl.is_protected = (SecurityInfo & PROTECTED_DACL_SECURITY_INFORMATION) != 0;
-  const DWORD error = ReadAcl(pDacl, &dacl);
+  const DWORD error = DaclToSet(ObjectType, SecurityInfo, pDacl, &dacl);
   if (error) return error;
+  const bool windows2000 = sim::M().platform().driver_version >= 3;
   return sim::M().files.SetDacl(sim::AnsiToUtf8(pObjectName), dacl, windows2000);
 }
 
@@ -222,14 +233,8 @@ DWORD WINAPI SetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
   sim::ApiLock lock;
   DWORD fault = 0;
   if (sim::M().TakeFault("SetSecurityInfo", &fault)) return fault;
-  const bool windows2000 = sim::M().platform().driver_version >= 3;
-  const DWORD known = DACL_SECURITY_INFORMATION | (windows2000 ? PROTECTED_DACL_SECURITY_INFORMATION : 0);
-  if (ObjectType != SE_FILE_OBJECT || SecurityInfo != (SecurityInfo & known) ||
-      !(SecurityInfo & DACL_SECURITY_INFORMATION) || !ValidAcl(pDacl) || !EndOfEntries(pDacl))
-    return ERROR_INVALID_PARAMETER;
   sim::Dacl dacl;
-  dacl.is_protected = (SecurityInfo & PROTECTED_DACL_SECURITY_INFORMATION) != 0;
-  const DWORD error = ReadAcl(pDacl, &dacl);
+  const DWORD error = DaclToSet(ObjectType, SecurityInfo, pDacl, &dacl);
   if (error) return error;
   return sim::M().files.SetDaclThrough(handle, dacl);
 }

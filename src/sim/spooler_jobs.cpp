@@ -503,69 +503,76 @@ BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
   return sim::Finish(error);
 }
 
-// Copies a job's JOB_INFO_1A record (level 1 only); 122 with *pcbNeeded set
-// when the buffer is too small, 87 for a job the printer does not have.
-BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
-                    LPDWORD pcbNeeded) {
-  sim::ApiLock lock;
-  sim::Spooler::Impl& s = sim::State();
+namespace sim {
+namespace {
+
+// The strings of a JOB_INFO_1A record: the job's own are ANSI, the
+// owner's name UTF-8.
+struct AnsiRecordText {
+  static LPSTR FromAnsi(StringPool& pool, const std::string& text) { return pool.Add(text); }
+  static LPSTR FromUtf8(StringPool& pool, const std::string& text) {
+    return pool.Add(Utf8ToAnsi(text));
+  }
+};
+
+// The strings of a JOB_INFO_1W record.
+struct WideRecordText {
+  static LPWSTR FromAnsi(StringPool& pool, const std::string& text) {
+    return pool.AddWide(Utf8ToWide(AnsiToUtf8(text)));
+  }
+  static LPWSTR FromUtf8(StringPool& pool, const std::string& text) {
+    return pool.AddWide(Utf8ToWide(text));
+  }
+};
+
+// GetJobA and GetJobW: copies a job's level-1 record, its strings made by
+// Text; 122 with *pcbNeeded set when the buffer is too small, 87 for a job
+// the printer does not have.
+template <typename Record, typename Text>
+BOOL GetJobRecord(const char* function, HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob,
+                  DWORD cbBuf, LPDWORD pcbNeeded) {
+  ApiLock lock;
+  Spooler::Impl& s = State();
   QueuedJob* job = nullptr;
-  DWORD error = sim::Enter("GetJobA", nullptr);
-  if (!error) error = sim::HandleJob(s, hPrinter, JobId, &job);
+  DWORD error = Enter(function, nullptr);
+  if (!error) error = HandleJob(s, hPrinter, JobId, &job);
   if (!error && Level != 1) error = ERROR_INVALID_LEVEL;
-  if (!error && !pcbNeeded && sim::IsNT()) error = RPC_X_NULL_REF_POINTER;
+  if (!error && !pcbNeeded && IsNT()) error = RPC_X_NULL_REF_POINTER;
   if (!error) {
-    error = sim::Pack<JOB_INFO_1A>(
+    error = Pack<Record>(
         1,
-        [&](size_t, JOB_INFO_1A& r, sim::StringPool& pool) {
+        [&](size_t, Record& r, StringPool& pool) {
           r.JobId = job->id;
-          r.pPrinterName = pool.Add(job->printer);
-          r.pMachineName = pool.Add(sim::kMachineName);
-          r.pUserName = pool.Add(sim::Utf8ToAnsi(job->owner));
-          r.pDocument = pool.Add(job->document);
-          r.pDatatype = pool.Add(job->datatype);
-          r.pStatus = pool.AddOptional(job->status_text);
-          r.Status = sim::StatusOf(*job);
+          r.pPrinterName = Text::FromAnsi(pool, job->printer);
+          r.pMachineName = Text::FromAnsi(pool, kMachineName);
+          r.pUserName = Text::FromUtf8(pool, job->owner);
+          r.pDocument = Text::FromAnsi(pool, job->document);
+          r.pDatatype = Text::FromAnsi(pool, job->datatype);
+          r.pStatus = job->status_text.empty() ? nullptr : Text::FromAnsi(pool, job->status_text);
+          r.Status = StatusOf(*job);
           r.Priority = 1;
-          r.Position = sim::PositionOf(s, *job);
+          r.Position = PositionOf(s, *job);
           r.TotalPages = job->pages;
           r.Submitted = job->submitted;
         },
         pJob, cbBuf, pcbNeeded, nullptr);
   }
-  return sim::Finish(error);
+  return Finish(error);
+}
+
+}  // namespace
+}  // namespace sim
+
+BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
+                    LPDWORD pcbNeeded) {
+  return sim::GetJobRecord<JOB_INFO_1A, sim::AnsiRecordText>("GetJobA", hPrinter, JobId, Level,
+                                                              pJob, cbBuf, pcbNeeded);
 }
 
 BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
                     LPDWORD pcbNeeded) {
-  sim::ApiLock lock;
-  sim::Spooler::Impl& s = sim::State();
-  QueuedJob* job = nullptr;
-  DWORD error = sim::Enter("GetJobW", nullptr);
-  if (!error) error = sim::HandleJob(s, hPrinter, JobId, &job);
-  if (!error && Level != 1) error = ERROR_INVALID_LEVEL;
-  if (!error && !pcbNeeded && sim::IsNT()) error = RPC_X_NULL_REF_POINTER;
-  if (!error) {
-    auto wide = [](const std::string& ansi) { return sim::Utf8ToWide(sim::AnsiToUtf8(ansi)); };
-    error = sim::Pack<JOB_INFO_1W>(
-        1,
-        [&](size_t, JOB_INFO_1W& r, sim::StringPool& pool) {
-          r.JobId = job->id;
-          r.pPrinterName = pool.AddWide(wide(job->printer));
-          r.pMachineName = pool.AddWide(wide(sim::kMachineName));
-          r.pUserName = pool.AddWide(sim::Utf8ToWide(job->owner));
-          r.pDocument = pool.AddWide(wide(job->document));
-          r.pDatatype = pool.AddWide(wide(job->datatype));
-          r.pStatus = job->status_text.empty() ? nullptr : pool.AddWide(wide(job->status_text));
-          r.Status = sim::StatusOf(*job);
-          r.Priority = 1;
-          r.Position = sim::PositionOf(s, *job);
-          r.TotalPages = job->pages;
-          r.Submitted = job->submitted;
-        },
-        pJob, cbBuf, pcbNeeded, nullptr);
-  }
-  return sim::Finish(error);
+  return sim::GetJobRecord<JOB_INFO_1W, sim::WideRecordText>("GetJobW", hPrinter, JobId, Level,
+                                                              pJob, cbBuf, pcbNeeded);
 }
 
 // Sets a job's status text and status flags (level 1) and/or runs a
