@@ -1,15 +1,12 @@
 // The security the monitor gives what it makes for one user or for the
 // administrators alone: the output folder, a user's folder in it, and the
-// log. SYSTEM and
-// Administrators have full control; a folder's user (when there is one)
-// may list it and read and delete the files in it, but create nothing
-// there; nobody else may open it. On Windows 2000 and later the DACL is
+// log. SYSTEM and Administrators have full control; a folder's user (when
+// there is one) may list it and read and delete the files in it, but
+// create nothing there; nobody else may open it. On Windows 2000 and later the DACL is
 // protected from the inheritable entries of the folder above.
 //
-// Every advapi32 function is looked up by name: Windows 9x's advapi32
-// lacks them (nothing here is used there) and NT 4.0's lacks
-// SetSecurityDescriptorControl; an import would keep the library from
-// loading.
+// The advapi32 functions are looked up by name (common/security_calls.h):
+// none is used on Windows 9x, and NT 4.0 lacks SetSecurityDescriptorControl.
 #pragma once
 
 #include "common/win32.h"
@@ -17,8 +14,7 @@
 #include <string>
 #include <vector>
 
-// A SID in its own buffer (the SDK layout); empty for none.
-using SidBytes = std::vector<BYTE>;
+#include "common/security_calls.h"
 
 // The SID of the user account `name` (UTF-16, as the spooler names a job's
 // owner), in *sid. Only a user account counts: a group, an alias or a
