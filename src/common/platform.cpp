@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/last_error.h"
+#include "common/system_function.h"
 
 
 PlatformFlags PlatformFlagsFrom(DWORD version) {
@@ -32,28 +33,20 @@ namespace {
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
 
-// A kernel32 export by name, or null where this Windows lacks it.
-template <typename Fn>
-Fn Kernel32Export(const char* name) {
-  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-  if (!kernel32) return nullptr;
-  // Through a plain function pointer type: FARPROC stands for any export.
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel32, name)));
-}
-
 }  // namespace
 
 bool RunningUnderWow64() {
   // A lookup that fails leaves 127 behind, which the uninstall would log
   // after its first spooler call as if that call had left it.
   LastErrorKeeper keep;
-  if (auto is_wow64 = Kernel32Export<IsWow64ProcessFn>("IsWow64Process")) {
+  if (auto is_wow64 = SystemFunction<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process")) {
     BOOL wow64 = FALSE;
     return is_wow64(GetCurrentProcess(), &wow64) && wow64;
   }
   // Windows XP before Service Pack 2: the system's processor against the
   // one this process is given.
-  if (auto native_info = Kernel32Export<GetNativeSystemInfoFn>("GetNativeSystemInfo")) {
+  if (auto native_info =
+          SystemFunction<GetNativeSystemInfoFn>("kernel32.dll", "GetNativeSystemInfo")) {
     SYSTEM_INFO native, own;
     native_info(&native);
     GetSystemInfo(&own);

@@ -6,6 +6,7 @@
 // binaries build it in.
 #pragma once
 
+#include "common/system_function.h"
 #include "common/win32.h"
 
 #include <vector>
@@ -44,19 +45,18 @@ struct SecurityCalls {
 
   // Every function the loaded advapi32 exports.
   static SecurityCalls Find() {
-    HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
     SecurityCalls c;
-    Get(advapi32, "AllocateAndInitializeSid", &c.allocate_sid);
-    Get(advapi32, "FreeSid", &c.free_sid);
-    Get(advapi32, "GetLengthSid", &c.sid_length);
-    Get(advapi32, "InitializeAcl", &c.initialize_acl);
-    Get(advapi32, "AddAccessAllowedAce", &c.add_allowed);
-    Get(advapi32, "SetNamedSecurityInfoA", &c.set_named);
-    Get(advapi32, "SetSecurityInfo", &c.set_security_info);
-    Get(advapi32, "InitializeSecurityDescriptor", &c.initialize_descriptor);
-    Get(advapi32, "SetSecurityDescriptorDacl", &c.set_descriptor_dacl);
-    Get(advapi32, "SetSecurityDescriptorControl", &c.set_descriptor_control);
-    Get(advapi32, "LookupAccountNameW", &c.lookup_account);
+    Get("AllocateAndInitializeSid", &c.allocate_sid);
+    Get("FreeSid", &c.free_sid);
+    Get("GetLengthSid", &c.sid_length);
+    Get("InitializeAcl", &c.initialize_acl);
+    Get("AddAccessAllowedAce", &c.add_allowed);
+    Get("SetNamedSecurityInfoA", &c.set_named);
+    Get("SetSecurityInfo", &c.set_security_info);
+    Get("InitializeSecurityDescriptor", &c.initialize_descriptor);
+    Get("SetSecurityDescriptorDacl", &c.set_descriptor_dacl);
+    Get("SetSecurityDescriptorControl", &c.set_descriptor_control);
+    Get("LookupAccountNameW", &c.lookup_account);
     return c;
   }
 
@@ -73,10 +73,8 @@ struct SecurityCalls {
 
  private:
   template <typename Fn>
-  static void Get(HMODULE module, const char* name, Fn* out) {
-    // Through a plain function pointer type: FARPROC stands for any export.
-    if (module)
-      *out = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+  static void Get(const char* name, Fn* out) {
+    *out = SystemFunction<Fn>("advapi32.dll", name);
   }
 };
 

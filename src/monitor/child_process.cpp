@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "common/system_function.h"
 #include "monitor/file_calls.h"
 #include "monitor/job_log.h"
 #include "monitor/trace.h"
@@ -116,20 +117,13 @@ struct JobCalls {
   SetInformationJobObjectFn set_information = nullptr;
 };
 
-// A function of kernel32 by name, or null.
-template <typename Fn>
-Fn Kernel32Function(HMODULE kernel, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, name)));
-}
-
 // Looks up the job object functions. Returns false where one is missing.
 bool FindJobCalls(JobCalls* calls) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (!kernel) return false;
-  calls->create = Kernel32Function<CreateJobObjectAFn>(kernel, "CreateJobObjectA");
-  calls->assign = Kernel32Function<AssignProcessToJobObjectFn>(kernel, "AssignProcessToJobObject");
+  calls->create = SystemFunction<CreateJobObjectAFn>("kernel32.dll", "CreateJobObjectA");
+  calls->assign =
+      SystemFunction<AssignProcessToJobObjectFn>("kernel32.dll", "AssignProcessToJobObject");
   calls->set_information =
-      Kernel32Function<SetInformationJobObjectFn>(kernel, "SetInformationJobObject");
+      SystemFunction<SetInformationJobObjectFn>("kernel32.dll", "SetInformationJobObject");
   return calls->create && calls->assign && calls->set_information;
 }
 

@@ -2,6 +2,7 @@
 // PDF its name.
 #include "monitor/job_files.h"
 
+#include "common/system_function.h"
 #include "monitor/file_calls.h"
 #include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
@@ -108,11 +109,8 @@ bool FileStandsAt(const std::string& folder) {
 bool FolderDiskFull(const std::string& folder) {
   // GetDiskFreeSpaceExA takes any folder (a mounted volume's own), but the
   // first Windows 95 lacks it: looked up by name.
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  const auto free_space = kernel ? reinterpret_cast<GetDiskFreeSpaceExAFn>(
-                                       reinterpret_cast<void (*)(void)>(
-                                           GetProcAddress(kernel, "GetDiskFreeSpaceExA")))
-                                 : nullptr;
+  const auto free_space =
+      SystemFunction<GetDiskFreeSpaceExAFn>("kernel32.dll", "GetDiskFreeSpaceExA");
   if (!free_space) return false;
   ULARGE_INTEGER available, total, total_free;
   if (!free_space(folder.c_str(), &available, &total, &total_free)) return false;

@@ -1,6 +1,7 @@
 // Job and port status for the spooler.
 #include "monitor/spooler_status.h"
 
+#include "common/system_function.h"
 #include "common/win32.h"
 
 #include <vector>
@@ -25,15 +26,6 @@ bool ReadJobRecord(HANDLE printer, DWORD job_id, std::vector<BYTE>* record) {
 }
 
 typedef BOOL(WINAPI* SetPortAFn)(LPSTR, LPSTR, DWORD, LPBYTE);
-
-// SetPortA of the loaded winspool, looked up at run time: the 9x spoolers
-// lack it, and importing it would keep the library from loading there.
-SetPortAFn SetPortFunction() {
-  HMODULE winspool = GetModuleHandleA("winspool.drv");
-  if (!winspool) return nullptr;
-  return reinterpret_cast<SetPortAFn>(
-      reinterpret_cast<void (*)(void)>(GetProcAddress(winspool, "SetPortA")));
-}
 
 }  // namespace
 
@@ -69,7 +61,8 @@ bool JobCancelled(HANDLE printer, DWORD job_id) {
 }
 
 void ReportPortStatus(const std::string& port, const std::string& text) {
-  SetPortAFn set_port = SetPortFunction();
+  // Looked up at run time: the 9x spoolers lack it.
+  SetPortAFn set_port = SystemFunction<SetPortAFn>("winspool.drv", "SetPortA");
   if (!set_port) return;
   std::vector<char> name(port.begin(), port.end());
   name.push_back('\0');

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "common/system_function.h"
 #include "monitor/job_files.h"
 #include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
@@ -12,16 +13,6 @@ namespace {
 
 typedef BOOL(WINAPI* GetJobWFn)(HANDLE, DWORD, DWORD, LPBYTE, DWORD, LPDWORD);
 typedef BOOL(WINAPI* GetUserNameWFn)(LPWSTR, LPDWORD);
-
-// A function of a loaded system library, looked up by name: Windows 9x
-// lacks the wide ones, and an import would keep the library from loading
-// there.
-template <typename Fn>
-Fn SystemFunction(const char* library, const char* name) {
-  HMODULE module = GetModuleHandleA(library);
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
-                : nullptr;
-}
 
 // The user who printed job `job_id`, as the spooler names it; empty when
 // it cannot be read.
