@@ -6,6 +6,7 @@
 
 #include "contract/product_layout.h"
 #include "common/reg_key.h"
+#include "common/registry_view.h"
 
 namespace {
 
@@ -32,15 +33,6 @@ LONG ReadRootValue(REGSAM view, std::string* value) {
   if (size >= kRootBufferSize) return ERROR_MORE_DATA;
   value->assign(buffer.data(), strnlen(buffer.data(), size));
   return ERROR_SUCCESS;
-}
-
-// True for a 64-bit process on 64-bit Windows, whose HKLM\Software has a
-// 32-bit view besides the process's own. A 32-bit process is told INTEL,
-// under WOW64 too (where it reads the 32-bit view anyway).
-bool SixtyFourBitProcess() {
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
 }
 
 }  // namespace

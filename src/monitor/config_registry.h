@@ -37,8 +37,10 @@ class ConfigRegistry {
 std::unique_ptr<ConfigRegistry> MakeSpoolerRegistry(HANDLE root, const MONITORREG* functions,
                                                     HANDLE spooler);
 
-// HKEY_LOCAL_MACHINE\<key_path> through advapi32's ANSI functions.
-std::unique_ptr<ConfigRegistry> MakeSystemRegistry(const std::wstring& key_path);
+// HKEY_LOCAL_MACHINE\<key_path> through advapi32's ANSI functions, in the
+// registry view `view` (0: the process's own; KEY_WOW64_32KEY only where
+// the system knows it).
+std::unique_ptr<ConfigRegistry> MakeSystemRegistry(const std::wstring& key_path, REGSAM view = 0);
 
 // Reads through `preferred`; once that answers ERROR_CALL_NOT_IMPLEMENTED
 // (spoolers that hand over stubs, such as Wine's) every later read goes

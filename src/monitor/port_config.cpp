@@ -1,8 +1,7 @@
 // Reading a port's configuration record.
 #include "monitor/port_config.h"
 
-#include <vector>
-
+#include "common/registry_view.h"
 #include "contract/port_record.h"
 #include "monitor/monitor_names.h"
 #include "monitor/monitor_text.h"
@@ -41,46 +40,6 @@ void ReadSwitch(ConfigRegistry& registry, const std::wstring& key, const wchar_t
   DWORD value = *out ? 1 : 0;
   ReadDword(registry, key, name, &value);
   *out = value != 0;
-}
-
-// An HKEY closed with RegCloseKey when it goes out of scope.
-struct ScopedKey {
-  HKEY key = nullptr;
-  ScopedKey() = default;
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() {
-    if (key) RegCloseKey(key);
-  }
-};
-
-// True for a 64-bit process on 64-bit Windows, whose HKLM\Software has a
-// 32-bit view besides the process's own.
-bool SixtyFourBitProcess() {
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
-}
-
-// Reads "Path" of the product key in the 32-bit registry view
-// (KEY_WOW64_32KEY, known to 64-bit Windows alone) into *path. Returns
-// ERROR_SUCCESS, the registry's error, or ERROR_FILE_NOT_FOUND when the
-// value is not a string.
-LONG ReadPathIn32BitView(std::string* path) {
-  ScopedKey product;
-  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ | KEY_WOW64_32KEY,
-                              &product.key);
-  if (result != ERROR_SUCCESS) return result;
-  DWORD type = 0, bytes = 0;
-  result = RegQueryValueExA(product.key, kProductPathValue, nullptr, &type, nullptr, &bytes);
-  if (result != ERROR_SUCCESS) return result;
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_FILE_NOT_FOUND;
-  std::vector<char> data(bytes + 1, '\0');
-  result = RegQueryValueExA(product.key, kProductPathValue, nullptr, &type,
-                            reinterpret_cast<BYTE*>(data.data()), &bytes);
-  if (result != ERROR_SUCCESS) return result;
-  path->assign(data.data());
-  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -122,12 +81,12 @@ LONG ReadPortConfig(ConfigRegistry& registry, const std::wstring& port, PortConf
 // The process's own registry view first; the 64-bit monitor then looks in
 // the 32-bit view, where a 32-bit outer installer writes the product key.
 std::string ReadInstallRoot() {
-  std::wstring wide;
-  std::unique_ptr<ConfigRegistry> product = MakeSystemRegistry(kProductKeyW.c_str());
-  LONG result = product->StringValue(L"", kProductPathValueW.c_str(), &wide);
-  std::string path = Narrow(wide);
+  std::wstring path;
+  LONG result =
+      MakeSystemRegistry(kProductKeyW.c_str())->StringValue(L"", kProductPathValueW.c_str(), &path);
   if (result == ERROR_FILE_NOT_FOUND && SixtyFourBitProcess())
-    result = ReadPathIn32BitView(&path);
+    result = MakeSystemRegistry(kProductKeyW.c_str(), KEY_WOW64_32KEY)
+                 ->StringValue(L"", kProductPathValueW.c_str(), &path);
   if (result != ERROR_SUCCESS) return kDefaultInstallRoot;
-  return InstallRootFromValue(path);
+  return InstallRootFromValue(Narrow(path));
 }

@@ -16,9 +16,10 @@ class Key {
   }
   Key(const Key&) = delete;
   Key& operator=(const Key&) = delete;
-  // Opens HKLM\path for reading; returns the registry's result.
-  LONG Open(const std::string& path) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key_);
+  // Opens HKLM\path for reading in the registry view `view` (0: the
+  // process's own); returns the registry's result.
+  LONG Open(const std::string& path, REGSAM view) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key_);
   }
   HKEY get() const { return key_; }
 
@@ -28,7 +29,8 @@ class Key {
 
 class SystemRegistry : public ConfigRegistry {
  public:
-  explicit SystemRegistry(const std::wstring& key_path) : key_path_(Narrow(key_path)) {}
+  SystemRegistry(const std::wstring& key_path, REGSAM view)
+      : key_path_(Narrow(key_path)), view_(view) {}
 
   LONG SubkeyNames(const std::wstring& subkey, std::vector<std::wstring>* names) override;
   LONG StringValue(const std::wstring& subkey, const wchar_t* name, std::wstring* value) override;
@@ -41,12 +43,13 @@ class SystemRegistry : public ConfigRegistry {
   }
 
   std::string key_path_;
+  REGSAM view_;
 };
 
 LONG SystemRegistry::SubkeyNames(const std::wstring& subkey, std::vector<std::wstring>* names) {
   names->clear();
   Key key;
-  LONG result = key.Open(PathOf(subkey));
+  LONG result = key.Open(PathOf(subkey), view_);
   if (result != ERROR_SUCCESS) return result;
   for (DWORD index = 0;; ++index) {
     char name[kKeyNameChars];
@@ -63,7 +66,7 @@ LONG SystemRegistry::StringValue(const std::wstring& subkey, const wchar_t* name
                                  std::wstring* value) {
   value->clear();
   Key key;
-  LONG result = key.Open(PathOf(subkey));
+  LONG result = key.Open(PathOf(subkey), view_);
   if (result != ERROR_SUCCESS) return result;
   const std::string value_name = Narrow(name);
   DWORD type = 0, bytes = 0;
@@ -80,7 +83,7 @@ LONG SystemRegistry::StringValue(const std::wstring& subkey, const wchar_t* name
 
 LONG SystemRegistry::DwordValue(const std::wstring& subkey, const wchar_t* name, DWORD* value) {
   Key key;
-  LONG result = key.Open(PathOf(subkey));
+  LONG result = key.Open(PathOf(subkey), view_);
   if (result != ERROR_SUCCESS) return result;
   DWORD type = 0, data = 0, bytes = sizeof(data);
   result = RegQueryValueExA(key.get(), Narrow(name).c_str(), nullptr, &type,
@@ -94,6 +97,6 @@ LONG SystemRegistry::DwordValue(const std::wstring& subkey, const wchar_t* name,
 
 }  // namespace
 
-std::unique_ptr<ConfigRegistry> MakeSystemRegistry(const std::wstring& key_path) {
-  return std::unique_ptr<ConfigRegistry>(new SystemRegistry(key_path));
+std::unique_ptr<ConfigRegistry> MakeSystemRegistry(const std::wstring& key_path, REGSAM view) {
+  return std::unique_ptr<ConfigRegistry>(new SystemRegistry(key_path, view));
 }
