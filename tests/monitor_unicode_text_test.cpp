@@ -6,7 +6,7 @@
 
 namespace {
 
-using unicode_text::FirstCharacters;
+using unicode_text::FirstUnits;
 using unicode_text::FromUtf8;
 using unicode_text::ToUtf8;
 
@@ -30,13 +30,13 @@ TEST(UnicodeTextTest, BrokenInputIsRefusedOrReplaced) {
   EXPECT_EQ(out, u"unchanged");
 }
 
-TEST(UnicodeTextTest, FirstCharactersKeepPairsWhole) {
+TEST(UnicodeTextTest, FirstUnitsKeepPairsWhole) {
   const std::u16string text = u"a\U0001F600b";
-  EXPECT_EQ(FirstCharacters(text, 1), u"a");
-  EXPECT_EQ(FirstCharacters(text, 2), u"a\U0001F600");
-  EXPECT_EQ(FirstCharacters(text, 3), text);
-  EXPECT_EQ(FirstCharacters(text, 10), text);
-  EXPECT_EQ(FirstCharacters(u"", 3), u"");
+  EXPECT_EQ(FirstUnits(text, 1), u"a");
+  EXPECT_EQ(FirstUnits(text, 2), u"a");
+  EXPECT_EQ(FirstUnits(text, 3), u"a\U0001F600");
+  EXPECT_EQ(FirstUnits(text, 10), text);
+  EXPECT_EQ(FirstUnits(u"", 3), u"");
 }
 
 TEST(UnicodeTextTest, LogTextKeepsANameOnItsLine) {

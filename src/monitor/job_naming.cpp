@@ -5,6 +5,7 @@
 
 #include "contract/product_layout.h"
 #include "monitor/document_name.h"
+#include "monitor/unicode_text.h"
 
 namespace job_naming {
 
@@ -42,18 +43,6 @@ bool IsDeviceName(const std::u16string& stem) {
   return false;
 }
 
-// Whether `c` is the first, or the second, half of a surrogate pair.
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-// The first `count` UTF-16 units of `text`, one fewer where the cut would
-// part a surrogate pair.
-std::u16string FirstUnits(const std::u16string& text, std::size_t count) {
-  if (text.size() <= count) return text;
-  if (count > 0 && IsHighSurrogate(text[count - 1]) && IsLowSurrogate(text[count])) --count;
-  return text.substr(0, count);
-}
-
 // Drops trailing dots and blanks (Windows would drop them silently, so the
 // name written and the name checked would differ).
 void TrimEnd(std::u16string* text) {
@@ -79,12 +68,12 @@ std::u16string SafeFileStem(const std::u16string& name, std::size_t max_units) {
   for (char16_t c : name) stem += IsForbidden(c) ? u'_' : c;
   const std::size_t first = stem.find_first_not_of(u' ');
   stem.erase(0, first == std::u16string::npos ? stem.size() : first);
-  stem = FirstUnits(stem, budget);
+  stem = unicode_text::FirstUnits(stem, budget);
   TrimEnd(&stem);
-  if (stem.empty()) return FirstUnits(u"document", budget);
+  if (stem.empty()) return unicode_text::FirstUnits(u"document", budget);
   // The cut may have made a device name ("CONSOLE" to "CON"): checked after it.
   if (IsDeviceName(stem)) {
-    stem = FirstUnits(u"_" + stem, budget);
+    stem = unicode_text::FirstUnits(u"_" + stem, budget);
     TrimEnd(&stem);
   }
   return stem;

@@ -92,11 +92,10 @@ bool FromUtf8(const std::string& text, std::u16string* out) {
   return true;
 }
 
-std::u16string FirstCharacters(const std::u16string& text, std::size_t count) {
-  std::size_t end = 0;
-  for (std::size_t taken = 0; taken < count && end < text.size(); ++taken)
-    NextCodePoint(text, &end);
-  return text.substr(0, end);
+std::u16string FirstUnits(const std::u16string& text, std::size_t count) {
+  if (text.size() <= count) return text;
+  if (count > 0 && IsHighSurrogate(text[count - 1]) && IsLowSurrogate(text[count])) --count;
+  return text.substr(0, count);
 }
 
 }  // namespace unicode_text

@@ -22,8 +22,8 @@ std::string ToUtf8(const std::u16string& text);
 // leaves *out alone) when they are not well-formed UTF-8.
 bool FromUtf8(const std::string& text, std::u16string* out);
 
-// The first `count` characters of `text`: a surrogate pair counts as one
-// character and is never cut in two.
-std::u16string FirstCharacters(const std::u16string& text, std::size_t count);
+// The first `count` UTF-16 units of `text`, one fewer where the cut would
+// part a surrogate pair.
+std::u16string FirstUnits(const std::u16string& text, std::size_t count);
 
 }  // namespace unicode_text
