@@ -71,12 +71,9 @@ BOOL PortHandle::Read(BYTE* buffer, DWORD size, DWORD* read) {
 
 BOOL PortHandle::EndDoc() {
   if (!job_) return TRUE;
+  // The job keeps its last error past its end (~PrintJob).
   const BOOL finished = job_->Finish();
-  // The job's end closes its printer handle and files, which may change
-  // the last error; the spooler is to read the job's own.
-  const DWORD error = GetLastError();
   job_.reset();
-  if (!finished) SetLastError(error);
   return finished;
 }
 

@@ -1,8 +1,8 @@
 // The print job of a port.
 #include "monitor/print_job.h"
 
+#include "common/last_error.h"
 #include "common/win32.h"
-
 #include "monitor/file_calls.h"
 #include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
@@ -36,6 +36,9 @@ PrintJob::PrintJob(const std::wstring& port, const std::wstring& printer, DWORD 
       document_log_(LogText(document)), job_id_(job_id) {}
 
 PrintJob::~PrintJob() {
+  // Closing the printer and the files may change the last error: the
+  // spooler is to read the job's own.
+  LastErrorKeeper keep;
   ClosePsFile();
   if (printer_handle_) ClosePrinter(printer_handle_);
 }
@@ -97,43 +100,38 @@ std::unique_ptr<PrintJob> PrintJob::Begin(ConfigRegistry& registry, const std::w
   // of what the job writes.
   const bool log_used = job->config_.log_use || job->config_.log_debug;
   const std::string link = !folder_link.empty() ? folder_link : log_used ? log_link : std::string();
-  DWORD error = !link.empty() ? ERROR_ACCESS_DENIED
-                : per_user      ? MakeOutputFolder(output)
-                                : MakeFolders(output);
+  if (!link.empty()) {
+    job->RefuseLink(Widen(link.c_str()));
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  DWORD error = per_user ? MakeOutputFolder(output) : MakeFolders(output);
   if (error == ERROR_SUCCESS && per_user) {
-    if (owner.sid.empty()) {
-      // Nobody but the administrators can be let in.
-      Trace("job %lu: owner %s is no account here: only administrators may open %s",
-            static_cast<unsigned long>(job_id), TraceText(owner.name).c_str(),
-            job->folder_.c_str());
+    // Nobody but the administrators can be let in.
+    if (owner.sid.empty())
       job->log_->Failure("job %lu: \"%s\" is no user account of this machine: its files go to %s, "
                          "which only administrators may open",
                          static_cast<unsigned long>(job_id), LogText(owner.name).c_str(),
                          LogTextFromAnsi(job->folder_).c_str());
-    }
     error = MakeUserFolder(job->folder_, owner);
   }
   if (error == ERROR_SUCCESS)
     error = ClaimJobFiles(job->folder_, ToUtf16(document), job_id, &job->files_);
-  if (!link.empty() || !job->files_.link.empty()) {
-    job->RefuseLink(link.empty() ? job->files_.link : Widen(link.c_str()));
-    job.reset();
+  if (!job->files_.link.empty()) {
+    job->RefuseLink(job->files_.link);
     SetLastError(error);
     return nullptr;
   }
   if (error != ERROR_SUCCESS) {
-    // Nothing can be written: the spooler keeps the job.
-    // The folder that could not be used: the output folder when a file
-    // stands in its place, else the job's own.
+    // Nothing can be written: the spooler keeps the job. The folder that
+    // could not be used: the output folder when a file stands in its
+    // place, else the job's own.
     const std::string& folder = FileStandsAt(output) ? output : job->folder_;
     Trace("StartDocPort %s: no file in %s: %lu", job->port_.c_str(), folder.c_str(),
           static_cast<unsigned long>(error));
     job->log_->Failure("%s", job_verdict::RefusalLine(job_id, LogTextFromAnsi(folder), error,
                                                       FileStandsAt(folder))
                                  .c_str());
-    // Closing the job's printer handle may change the last error: the
-    // spooler is to read this one.
-    job.reset();
     SetLastError(error);
     return nullptr;
   }

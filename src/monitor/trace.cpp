@@ -1,6 +1,7 @@
 // The monitor's debugger trace.
 #include "monitor/trace.h"
 
+#include "common/last_error.h"
 #include "common/win32.h"
 
 #include <cstdarg>
@@ -8,7 +9,7 @@
 
 void Trace(const char* format, ...) {
   // A trace never changes what the caller's caller reads as last error.
-  const DWORD error = GetLastError();
+  LastErrorKeeper keep;
   char line[512] = "tavmon: ";
   const size_t prefix = sizeof("tavmon: ") - 1;
   va_list args;
@@ -16,5 +17,4 @@ void Trace(const char* format, ...) {
   std::vsnprintf(line + prefix, sizeof(line) - prefix - 1, format, args);
   va_end(args);
   OutputDebugStringA(line);
-  SetLastError(error);
 }
