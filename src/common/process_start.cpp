@@ -37,6 +37,10 @@ bool StartDetachedProcess(const std::string& application, const std::string& com
   return created != FALSE;
 }
 
+bool StartRundll32(const std::string& command_line) {
+  return StartDetachedProcess(WindowsProgramPath("rundll32.exe"), command_line, 0, SW_SHOWNORMAL);
+}
+
 std::string WindowsProgramPath(const char* program) {
   char folder[MAX_PATH] = {0};
   const UINT length = ReadPlatformFlags().Win9xCase()

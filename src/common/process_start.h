@@ -21,3 +21,8 @@ bool StartDetachedProcess(const std::string& application, const std::string& com
 // setup.exe is never started in its place. Empty when the folder cannot be
 // read.
 std::string WindowsProgramPath(const char* program);
+
+// Starts Windows' own rundll32.exe by its full path (WindowsProgramPath),
+// shown, with `command_line` as its command line, which names it as the
+// user would ("rundll32.exe url.dll,..."). Returns whether it started.
+bool StartRundll32(const std::string& command_line);

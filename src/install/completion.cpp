@@ -14,9 +14,6 @@
 
 namespace {
 
-// Windows' rundll32.exe, started by its full path; the command line's text
-// names it as the user would.
-constexpr char kRundll32[] = "rundll32.exe";
 constexpr char kViewerPrefix[] = "rundll32.exe url.dll,FileProtocolHandler ";
 constexpr char kManualConfiguration[] =
     "Setup has determined that you need to manually configure TAVRIN due to the settings of "
@@ -30,11 +27,6 @@ bool QuietRequested(const std::string& ini) {
   char value[80] = {0};
   GetPrivateProfileStringA(kIniSection, kQuiet, "0", value, sizeof(value), ini.c_str());
   return std::strtol(value, nullptr, 10) != 0;
-}
-
-// Starts the viewer command, Windows' own rundll32.exe by its full path.
-void ShowPage(const std::string& viewer) {
-  StartDetachedProcess(WindowsProgramPath(kRundll32), viewer, 0, SW_SHOWNORMAL);
 }
 
 // Tells the user that the spooler cannot be reached, gives the instructions
@@ -55,7 +47,7 @@ std::string PrepareManualConfiguration(const InstallState& state) {
 
 void EndWithManualConfiguration(const InstallState& state) {
   const std::string viewer = PrepareManualConfiguration(state);
-  if (!QuietRequested(state.IniPath())) ShowPage(viewer);
+  if (!QuietRequested(state.IniPath())) StartRundll32(viewer);
 }
 
 void CompleteInstall(InstallState& state) {
@@ -69,7 +61,7 @@ void CompleteInstall(InstallState& state) {
   }
 
   const std::string ini = state.IniPath();
-  if (!QuietRequested(ini)) ShowPage(viewer);
+  if (!QuietRequested(ini)) StartRundll32(viewer);
   WritePrivateProfileStringA(kIniSection, kQuiet, "0", ini.c_str());
 
   CheckEditorVersion(kEditorThreshold);

@@ -19,9 +19,6 @@ namespace {
 constexpr char kInstallAppleDriver[] =
     "Please install the Apple Laserwriter II NT printer driver and re-run setup. Step-by-step "
     "help will appear to assist you.";
-// Windows' rundll32.exe, started by its full path; the command line's text
-// names it as the user would.
-constexpr char kRundll32[] = "rundll32.exe";
 constexpr char kViewerPrefix[] = "rundll32.exe url.dll,FileProtocolHandler ";
 constexpr char kAddPrinterWizard[] = "rundll32.exe shell32.dll,SHHelpShortcuts_RunDLL AddPrinter";
 constexpr char kAutoCadKey[] = "Software\\Autodesk\\AutoCad";
@@ -30,11 +27,6 @@ constexpr char kAutoCadKey[] = "Software\\Autodesk\\AutoCad";
 const char* const kFiles2000[] = {"tavrinps5.PPD", "pscript5.dll", "ps5ui.dll",
                                   "tavrin.INI",    "tavrinui5.DLL", "pscript.ntf"};
 
-// Starts a program the user is to see.
-void StartShown(const std::string& command_line) {
-  StartDetachedProcess(WindowsProgramPath(kRundll32), command_line, 0, SW_SHOWNORMAL);
-}
-
 // Windows 9x builds on the system's PostScript driver; without it the user
 // is sent to the help page and the Add Printer wizard. Returns whether the
 // driver is there.
@@ -42,9 +34,9 @@ bool Check9xPrerequisite(const InstallState& state) {
   CFileStatus status;
   if (CFile::GetStatus(state.InDriverDir("Pscript.drv").c_str(), status)) return true;
   AfxMessageBox(kInstallAppleDriver, MB_OK);
-  StartShown(kViewerPrefix + state.root + "tavrin\\res\\drivedir\\download.htm");
+  StartRundll32(kViewerPrefix + state.root + "tavrin\\res\\drivedir\\download.htm");
   Sleep(5000);
-  StartShown(kAddPrinterWizard);
+  StartRundll32(kAddPrinterWizard);
   return false;
 }
 
