@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 
 #include "monitor/file_calls.h"
 #include "monitor/monitor_text.h"
@@ -14,6 +15,7 @@ namespace {
 // Gives an existing log (one an older version made, which inherited
 // "Users: read") the administrators' DACL. Traces a failure.
 void SecureLog(const std::string& path) {
+  if (IsLink(Widen(path.c_str()))) return;  // never opened
   HANDLE file = CreateFileA(path.c_str(), WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
   if (file == INVALID_HANDLE_VALUE) return;  // not there yet: made so
@@ -24,6 +26,26 @@ void SecureLog(const std::string& path) {
     Trace("log %s keeps its security: %lu", path.c_str(), static_cast<unsigned long>(error));
 }
 
+// Begins an empty log with the byte-order mark; another job may be
+// writing too, so a log with anything in it is left as it is.
+void MarkIfEmpty(HANDLE file) {
+  if (GetFileSize(file, nullptr) != 0) return;
+  static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+  DWORD written = 0;
+  WriteFile(file, kByteOrderMark, sizeof(kByteOrderMark) - 1, &written, nullptr);
+}
+
+// Appends `size` bytes at the end of the open `file`. Returns
+// ERROR_SUCCESS or the error.
+DWORD AppendTo(HANDLE file, const void* data, DWORD size) {
+  DWORD written = 0;
+  if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return GetLastError();
+  if (!WriteFile(file, data, size, &written, nullptr)) return GetLastError();
+  return written == size ? ERROR_SUCCESS : ERROR_DISK_FULL;
+}
+
 }  // namespace
 
 JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::string& port,
@@ -32,17 +54,16 @@ JobLog::JobLog(const std::string& path, bool enabled, bool debug, const std::str
 
 void JobLog::Begin() {
   if (!enabled_ && !debug_) return;
-  if (!secured_ && OnNtFamily() && !IsLink(Widen(path_.c_str()))) SecureLog(path_);
+  HANDLE file = Open();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+HANDLE JobLog::Open() {
+  if (!secured_ && OnNtFamily()) SecureLog(path_);
   secured_ = true;
   HANDLE file = OpenLog(path_, false);
-  if (file == INVALID_HANDLE_VALUE) return;
-  // Another job may be writing too: only an empty file gets the mark.
-  if (GetFileSize(file, nullptr) == 0) {
-    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
-    DWORD written = 0;
-    WriteFile(file, kByteOrderMark, sizeof(kByteOrderMark) - 1, &written, nullptr);
-  }
-  CloseHandle(file);
+  if (file != INVALID_HANDLE_VALUE) MarkIfEmpty(file);
+  return file;
 }
 
 void JobLog::Failure(const char* format, ...) {
@@ -72,7 +93,6 @@ void JobLog::Append(const char* format, va_list args) {
                                    now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                                    now.wSecond, port_.c_str(), document_.c_str(), text);
   if (length <= 0) return;
-  Begin();
   std::size_t size = static_cast<std::size_t>(length);
   if (size >= sizeof(line)) {
     // Cut short (a document's name may be any length): the line still
@@ -82,21 +102,16 @@ void JobLog::Append(const char* format, va_list args) {
     line[size++] = '\r';
     line[size++] = '\n';
   }
-  AppendToFile(path_, line, static_cast<DWORD>(size));
+  HANDLE file = Open();
+  if (file == INVALID_HANDLE_VALUE) return;
+  AppendTo(file, line, static_cast<DWORD>(size));
+  CloseHandle(file);
 }
 
 DWORD AppendToFile(const std::string& path, const void* data, DWORD size) {
   HANDLE file = OpenLog(path, false);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  DWORD error = ERROR_SUCCESS;
-  DWORD written = 0;
-  if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR)
-    error = GetLastError();
-  else if (!WriteFile(file, data, size, &written, nullptr))
-    error = GetLastError();
-  else if (written != size)
-    error = ERROR_DISK_FULL;
+  const DWORD error = AppendTo(file, data, size);
   CloseHandle(file);
   return error;
 }
@@ -107,9 +122,13 @@ HANDLE OpenLog(const std::string& path, bool inheritable) {
     return INVALID_HANDLE_VALUE;
   }
   SECURITY_ATTRIBUTES plain = {sizeof(plain), nullptr, inheritable ? TRUE : FALSE};
-  PrivateSecurity administrators{SidBytes()};
-  SECURITY_ATTRIBUTES* security = OnNtFamily() ? administrators.attributes(inheritable) : nullptr;
-  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     security ? security : &plain, OPEN_ALWAYS,
-                     FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
+  SECURITY_ATTRIBUTES* security = &plain;
+  // Windows 9x has no users: nothing to build there.
+  std::optional<PrivateSecurity> administrators;
+  if (OnNtFamily()) {
+    administrators.emplace(SidBytes());
+    if (SECURITY_ATTRIBUTES* own = administrators->attributes(inheritable)) security = own;
+  }
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, security,
+                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | NoFollowFlag(), nullptr);
 }

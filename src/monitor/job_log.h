@@ -39,6 +39,10 @@ class JobLog {
 
  private:
   void Append(const char* format, va_list args);
+  // Opens the log for writing: an older version's log secured first (once
+  // a job), an empty one begun with the mark. INVALID_HANDLE_VALUE when it
+  // does not open.
+  HANDLE Open();
 
   std::string path_;
   bool enabled_;
