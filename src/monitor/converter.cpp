@@ -6,6 +6,7 @@
 #include "monitor/file_calls.h"
 #include "monitor/job_files.h"
 #include "monitor/job_log.h"
+#include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
 #include "monitor/trace.h"
 
@@ -72,7 +73,7 @@ class DeferredConverter : public Converter {
  public:
   explicit DeferredConverter(const ConverterSetup& setup)
       : Converter(setup),
-        report_(setup.temp_pdf.substr(0, setup.temp_pdf.size() - 4) + ".out") {
+        report_(job_naming::ReportPath(setup.temp_pdf)) {
     Trace("job %lu: %s is no Windows program: it will read the job from %s",
           static_cast<unsigned long>(setup.job_id), setup.application.c_str(),
           TraceText(setup.ps).c_str());

@@ -51,7 +51,7 @@ DWORD ReserveTemporaryName(const std::string& folder, DWORD job_id, std::string*
     const std::string candidate =
         folder + job_naming::TemporaryPdfName(job_id, GetCurrentProcessId(), GetTickCount(),
                                               static_cast<unsigned long>(InterlockedIncrement(&serial)));
-    const std::string report = candidate.substr(0, candidate.size() - 4) + ".out";
+    const std::string report = job_naming::ReportPath(candidate);
     if (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES ||
         GetFileAttributesA(report.c_str()) != INVALID_FILE_ATTRIBUTES)
       continue;
@@ -77,9 +77,17 @@ std::string FirstLink(const std::string& path, std::size_t from) {
     const std::string folder = path.substr(0, at);
     if (IsLink(Widen(folder.c_str()))) return folder;
   }
-  const std::string whole = WithoutSlash(path);
-  if (whole.size() >= from && IsLink(Widen(whole.c_str()))) return whole;
-  return std::string();
+  // A folder's own name was the loop's last.
+  if (path.empty() || path.back() == '\\' || path.size() < from) return std::string();
+  return IsLink(Widen(path.c_str())) ? path : std::string();
+}
+
+DWORD MakeFolder(const std::string& folder, SECURITY_ATTRIBUTES* security) {
+  const std::string path = WithoutSlash(folder);
+  if (CreateDirectoryA(path.c_str(), security)) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  if (error != ERROR_ALREADY_EXISTS) return error;
+  return IsFolder(path) ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;
 }
 
 DWORD MakeFolders(const std::string& folder) {

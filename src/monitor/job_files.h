@@ -13,6 +13,12 @@
 // it. Returns ERROR_SUCCESS when it exists afterwards, the error otherwise.
 DWORD MakeFolders(const std::string& folder);
 
+// Creates the one folder `folder` (ending in a backslash; the folder
+// above it exists) with `security`; a folder already there counts as made.
+// Returns ERROR_SUCCESS, ERROR_ALREADY_EXISTS when a file stands there, or
+// the error.
+DWORD MakeFolder(const std::string& folder, SECURITY_ATTRIBUTES* security);
+
 // The first link (see IsLink) among the folders of `path` that end after
 // its first `from` characters, from the top down, and `path` itself (a
 // trailing backslash left off). Empty when there is none, and always on

@@ -97,6 +97,10 @@ std::string TemporaryPdfName(unsigned long job_id, unsigned long process_id,
   return name;
 }
 
+std::string ReportPath(const std::string& temp_pdf) {
+  return temp_pdf.substr(0, temp_pdf.size() - 4) + ".out";
+}
+
 unsigned FirstFreeNumber(unsigned first, const std::function<Attempt(unsigned)>& attempt) {
   for (unsigned n = first < 1 ? 1 : first; n <= kMaxCandidates; ++n) {
     switch (attempt(n)) {

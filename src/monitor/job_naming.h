@@ -60,6 +60,10 @@ std::u16string NumberedStem(const std::u16string& stem, unsigned n);
 std::string TemporaryPdfName(unsigned long job_id, unsigned long process_id,
                              unsigned long tick_count, unsigned long serial);
 
+// Where a program that reads the job from a file reports, beside the
+// temporary PDF `temp_pdf`: the same name with ".out" for ".pdf".
+std::string ReportPath(const std::string& temp_pdf);
+
 // How one attempt to use a numbered name went.
 enum class Attempt { kDone, kNameTaken, kFailed };
 

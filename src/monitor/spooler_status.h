@@ -20,6 +20,10 @@ void ReportJobFailed(HANDLE printer, DWORD job_id, const std::string& text);
 // read.
 bool JobCancelled(HANDLE printer, DWORD job_id);
 
+// The user who printed job `job_id`, as the spooler names the job's owner;
+// empty without a printer handle or when the job cannot be read.
+std::wstring JobUser(HANDLE printer, DWORD job_id);
+
 // Shows `text` as the port's status, as a warning: the queue shows it,
 // and the spooler goes on sending jobs (an error status would hold every
 // later job until cleared). An empty text clears the status. Where the

@@ -1,37 +1,16 @@
 // Finding a job's owner and making the owner's folder.
 #include "monitor/user_folder.h"
 
-#include <vector>
-
 #include "common/system_function.h"
 #include "monitor/job_files.h"
 #include "monitor/job_naming.h"
 #include "monitor/monitor_text.h"
+#include "monitor/spooler_status.h"
 #include "monitor/trace.h"
 
 namespace {
 
-typedef BOOL(WINAPI* GetJobWFn)(HANDLE, DWORD, DWORD, LPBYTE, DWORD, LPDWORD);
 typedef BOOL(WINAPI* GetUserNameWFn)(LPWSTR, LPDWORD);
-
-// The user who printed job `job_id`, as the spooler names it; empty when
-// it cannot be read.
-std::wstring SpoolerJobUser(HANDLE printer, DWORD job_id) {
-  const GetJobWFn get_job = SystemFunction<GetJobWFn>("winspool.drv", "GetJobW");
-  if (!printer || !get_job) return std::wstring();
-  DWORD needed = 0;
-  get_job(printer, job_id, 1, nullptr, 0, &needed);
-  if (needed < sizeof(JOB_INFO_1W)) return std::wstring();
-  // DWORD-aligned, as the record's fields are.
-  std::vector<DWORD> record((needed + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (!get_job(printer, job_id, 1, reinterpret_cast<LPBYTE>(record.data()), needed, &needed)) {
-    Trace("GetJob %lu failed: %lu", static_cast<unsigned long>(job_id),
-          static_cast<unsigned long>(GetLastError()));
-    return std::wstring();
-  }
-  const auto* info = reinterpret_cast<const JOB_INFO_1W*>(record.data());
-  return info->pUserName ? std::wstring(info->pUserName) : std::wstring();
-}
 
 // The user the monitor runs as; empty when it cannot be read.
 std::wstring OwnUser() {
@@ -50,7 +29,7 @@ std::wstring OwnUser() {
 
 JobOwner FindJobOwner(HANDLE printer, DWORD job_id) {
   JobOwner owner;
-  owner.name = SpoolerJobUser(printer, job_id);
+  owner.name = JobUser(printer, job_id);
   if (owner.name.empty()) owner.name = OwnUser();
   const DWORD error = FindUserSid(owner.name, &owner.sid);
   if (error != ERROR_SUCCESS)
@@ -76,14 +55,7 @@ namespace {
 DWORD MakeSecuredFolder(const std::string& folder, PrivateSecurity& security) {
   SECURITY_ATTRIBUTES* attributes = security.attributes();
   if (!attributes) return security.error();
-  const std::string path = folder.substr(0, folder.size() - 1);
-  if (CreateDirectoryA(path.c_str(), attributes)) return ERROR_SUCCESS;
-  const DWORD error = GetLastError();
-  if (error != ERROR_ALREADY_EXISTS) return error;
-  const DWORD found = GetFileAttributesA(path.c_str());
-  return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY)
-             ? ERROR_SUCCESS
-             : ERROR_ALREADY_EXISTS;
+  return MakeFolder(folder, attributes);
 }
 
 }  // namespace
