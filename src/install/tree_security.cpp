@@ -18,8 +18,9 @@ namespace {
 
 // Sets the DACL on one file or folder; logs a failure with the path and the
 // code and returns false.
-bool SetDacl(const SecurityCalls& api, std::string path, PACL acl, SECURITY_INFORMATION what) {
-  DWORD code = api.set_named(&path[0], SE_FILE_OBJECT, what, nullptr, nullptr, acl, nullptr);
+bool SetDacl(const SecurityCalls& api, const std::string& path, PACL acl,
+             SECURITY_INFORMATION what) {
+  DWORD code = api.set_named(Writable(path), SE_FILE_OBJECT, what, nullptr, nullptr, acl, nullptr);
   if (code == ERROR_SUCCESS) return true;
   LogLine(Format("SetNamedSecurityInfo %s: %lu", path.c_str(), static_cast<unsigned long>(code)));
   return false;

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "contract/product_layout.h"
 #include "montest.h"
 
 #define PORT_KEY PORTS_KEY "\\" PORT_NAME
@@ -171,7 +172,7 @@ void run_job_checks(const char *setup_dir, const char *printer_name)
 
     if (!write_setup_record(setup_dir, root, sizeof(root)))
         return;
-    sprintf(folder, "%stavrin\\output\\", root);
+    sprintf(folder, "%s" TAVRIN_OUTPUT_PATH, root);
     sprintf(log, "%stavmon.log", folder);
     /* On the NT family each user's jobs go to a folder of the user's own;
      * Wine's spooler names no job, so the monitor takes its own user,
