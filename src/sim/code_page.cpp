@@ -108,17 +108,25 @@ std::string AnsiToUtf8(const std::string& ansi) {
   return out;
 }
 
-std::string Utf8ToAnsi(const std::string& utf8) {
+std::wstring AnsiToWide(const std::string& ansi) {
+  std::wstring out;
+  for (char byte : ansi) out.push_back(ToWide(static_cast<unsigned char>(byte)));
+  return out;
+}
+
+std::string WideToAnsi(const std::wstring& wide) {
   std::string out;
-  // Unit by unit: a surrogate, like U+FFFD for a bad byte, is no character
-  // of the code page.
-  for (wchar_t unit : Utf8ToWide(utf8)) {
+  for (wchar_t unit : wide) {
     char byte = '?';
     if (!ToByte(unit, &byte)) byte = '?';
     out.push_back(byte);
   }
   return out;
 }
+
+// Unit by unit: a surrogate, like U+FFFD for a bad byte, is no character of
+// the code page.
+std::string Utf8ToAnsi(const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8)); }
 
 bool WideToUtf8(const wchar_t* wide, std::string* out) {
   std::string text;

@@ -11,6 +11,14 @@ namespace sim {
 // ANSI (Windows-1252) text in UTF-8.
 std::string AnsiToUtf8(const std::string& ansi);
 
+// ANSI text in UTF-16, one unit for each byte; embedded NULs are kept (a
+// REG_MULTI_SZ block converts whole).
+std::wstring AnsiToWide(const std::string& ansi);
+
+// UTF-16 text in the ANSI code page, one byte for each unit: '?' for a unit
+// the code page lacks; embedded NULs are kept.
+std::string WideToAnsi(const std::wstring& wide);
+
 // UTF-8 text in the ANSI code page, unit by unit as the kernel converts a
 // file name: each UTF-16 unit the code page lacks becomes '?', so a
 // character beyond the BMP gives two. A byte that is no part of valid

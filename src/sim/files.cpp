@@ -442,7 +442,7 @@ struct FileSystem::Impl {
     if (parent && parent->dacl) inherited = InheritedEntries(*parent->dacl, folder);
     if (given) {
       Dacl dacl = *given;
-      if (!dacl.is_protected && M().platform().driver_version >= 3)
+      if (!dacl.is_protected && M().platform().Windows2000OrLater())
         dacl.entries.insert(dacl.entries.end(), inherited.begin(), inherited.end());
       return dacl;
     }

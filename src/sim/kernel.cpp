@@ -376,11 +376,6 @@ namespace {
 // The pseudo handle GetCurrentProcess returns, as on Windows.
 const HANDLE kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 
-// Whether the program runs as a 32-bit process on 64-bit Windows.
-bool UnderWow64() {
-  return sim::M().platform().architecture != PROCESSOR_ARCHITECTURE_INTEL && sim::M().wow64;
-}
-
 // Fills a system record for the given processor architecture.
 void FillSystemInfo(WORD architecture, LPSYSTEM_INFO info) {
   std::memset(info, 0, sizeof(*info));
@@ -399,7 +394,7 @@ BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL wow64) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  *wow64 = UnderWow64() ? TRUE : FALSE;
+  *wow64 = sim::UnderWow64() ? TRUE : FALSE;
   return TRUE;
 }
 
@@ -418,7 +413,7 @@ HANDLE WINAPI GetCurrentProcess(void) { return kCurrentProcess; }
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
   sim::ApiLock lock;
   WORD architecture =
-      UnderWow64() ? PROCESSOR_ARCHITECTURE_INTEL : sim::M().platform().architecture;
+      sim::UnderWow64() ? PROCESSOR_ARCHITECTURE_INTEL : sim::M().platform().architecture;
   FillSystemInfo(architecture, lpSystemInfo);
 }
 
@@ -438,38 +433,36 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     SetLastError(kernel32 || winspool || advapi32 ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  auto as_farproc = [](auto function) {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-  };
+  using sim::AsFarproc;
   const std::string name = lpProcName;
   if (kernel32 && sim::M().platform().exports_wow64_probes) {
-    if (name == "IsWow64Process") return as_farproc(&SimIsWow64Process);
-    if (name == "GetNativeSystemInfo") return as_farproc(&SimGetNativeSystemInfo);
+    if (name == "IsWow64Process") return AsFarproc(&SimIsWow64Process);
+    if (name == "GetNativeSystemInfo") return AsFarproc(&SimGetNativeSystemInfo);
   }
-  if (kernel32 && name == "GetDiskFreeSpaceExA") return as_farproc(&GetDiskFreeSpaceExA);
-  // Job objects came with Windows 2000 (driver version 3).
-  if (kernel32 && IsNt() && sim::M().platform().driver_version >= 3) {
-    if (name == "CreateJobObjectA") return as_farproc(&CreateJobObjectA);
-    if (name == "AssignProcessToJobObject") return as_farproc(&AssignProcessToJobObject);
-    if (name == "SetInformationJobObject") return as_farproc(&SetInformationJobObject);
+  if (kernel32 && name == "GetDiskFreeSpaceExA") return AsFarproc(&GetDiskFreeSpaceExA);
+  // Job objects came with Windows 2000.
+  if (kernel32 && sim::M().platform().Windows2000OrLater()) {
+    if (name == "CreateJobObjectA") return AsFarproc(&CreateJobObjectA);
+    if (name == "AssignProcessToJobObject") return AsFarproc(&AssignProcessToJobObject);
+    if (name == "SetInformationJobObject") return AsFarproc(&SetInformationJobObject);
   }
-  if (winspool && IsNt() && name == "SetPortA") return as_farproc(&SetPortA);
-  if (winspool && IsNt() && name == "GetJobW") return as_farproc(&GetJobW);
+  if (winspool && IsNt() && name == "SetPortA") return AsFarproc(&SetPortA);
+  if (winspool && IsNt() && name == "GetJobW") return AsFarproc(&GetJobW);
   if (advapi32 && IsNt()) {
-    if (name == "AllocateAndInitializeSid") return as_farproc(&AllocateAndInitializeSid);
-    if (name == "FreeSid") return as_farproc(&FreeSid);
-    if (name == "GetLengthSid") return as_farproc(&GetLengthSid);
-    if (name == "InitializeAcl") return as_farproc(&InitializeAcl);
-    if (name == "AddAccessAllowedAce") return as_farproc(&AddAccessAllowedAce);
-    if (name == "SetNamedSecurityInfoA") return as_farproc(&SetNamedSecurityInfoA);
-    if (name == "SetSecurityInfo") return as_farproc(&SetSecurityInfo);
-    if (name == "InitializeSecurityDescriptor") return as_farproc(&InitializeSecurityDescriptor);
-    if (name == "SetSecurityDescriptorDacl") return as_farproc(&SetSecurityDescriptorDacl);
-    if (name == "LookupAccountNameW") return as_farproc(&LookupAccountNameW);
-    if (name == "GetUserNameW") return as_farproc(&GetUserNameW);
+    if (name == "AllocateAndInitializeSid") return AsFarproc(&AllocateAndInitializeSid);
+    if (name == "FreeSid") return AsFarproc(&FreeSid);
+    if (name == "GetLengthSid") return AsFarproc(&GetLengthSid);
+    if (name == "InitializeAcl") return AsFarproc(&InitializeAcl);
+    if (name == "AddAccessAllowedAce") return AsFarproc(&AddAccessAllowedAce);
+    if (name == "SetNamedSecurityInfoA") return AsFarproc(&SetNamedSecurityInfoA);
+    if (name == "SetSecurityInfo") return AsFarproc(&SetSecurityInfo);
+    if (name == "InitializeSecurityDescriptor") return AsFarproc(&InitializeSecurityDescriptor);
+    if (name == "SetSecurityDescriptorDacl") return AsFarproc(&SetSecurityDescriptorDacl);
+    if (name == "LookupAccountNameW") return AsFarproc(&LookupAccountNameW);
+    if (name == "GetUserNameW") return AsFarproc(&GetUserNameW);
     // Protected DACLs came with Windows 2000.
-    if (name == "SetSecurityDescriptorControl" && sim::M().platform().driver_version >= 3)
-      return as_farproc(&SetSecurityDescriptorControl);
+    if (name == "SetSecurityDescriptorControl" && sim::M().platform().Windows2000OrLater())
+      return AsFarproc(&SetSecurityDescriptorControl);
   }
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;
@@ -504,19 +497,20 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
   m.Note("CreateProcessA " +
          (lpCommandLine ? std::string(lpCommandLine)
                         : std::string(lpApplicationName ? lpApplicationName : "")));
+  // An application name is taken as given (relative to the current
+  // directory, no extension added); otherwise the command line's first
+  // token is searched for.
+  const std::string program = lpApplicationName ? std::string(lpApplicationName)
+                              : lpCommandLine   ? ProgramOfCommandLine(lpCommandLine)
+                                                : std::string();
   if (!fault) {
     if (!lpStartupInfo || lpStartupInfo->cb < sizeof(STARTUPINFOA) || !lpProcessInformation ||
         (!lpApplicationName && !lpCommandLine)) {
       error = ERROR_INVALID_PARAMETER;
     } else if (lpCurrentDirectory && !m.files.DirectoryExists(lpCurrentDirectory)) {
       error = ERROR_DIRECTORY;
-    } else {
-      // An application name is taken as given (relative to the current
-      // directory, no extension added); otherwise the command line's first
-      // token is searched for.
-      bool found = lpApplicationName ? m.files.Exists(lpApplicationName)
-                                     : !ProgramOfCommandLine(lpCommandLine).empty();
-      if (!found) error = ERROR_FILE_NOT_FOUND;
+    } else if (lpApplicationName ? !m.files.Exists(lpApplicationName) : program.empty()) {
+      error = ERROR_FILE_NOT_FOUND;
     }
     if (error) SetLastError(error);
   }
@@ -524,11 +518,9 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
   record.error = error;
   m.processes.push_back(record);
   if (error) return FALSE;
-  const std::string program =
-      lpApplicationName ? std::string(lpApplicationName) : ProgramOfCommandLine(lpCommandLine);
   const std::string line = lpCommandLine ? std::string(lpCommandLine) : program;
   if (const sim::Program* simulated = m.ProgramAt(program)) {
-    sim::StartProgramProcess(*simulated, program, line,
+    sim::StartProgramProcess(*simulated, line,
                              lpCurrentDirectory ? lpCurrentDirectory : m.current_directory,
                              bInheritHandles, dwCreationFlags, *lpStartupInfo,
                              lpProcessInformation);

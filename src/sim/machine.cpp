@@ -130,7 +130,6 @@ void Machine::Reset(const Platform& platform) {
   JoinMachineThreads();
   programs_.clear();
   libraries_.clear();
-  debug_output.clear();
   platform_ = platform;
   command_line = "C:\\tavrin\\setup.exe";
   module_path = "C:\\tavrin\\setup.exe";
@@ -275,6 +274,10 @@ bool Machine::TakeFault(const char* function, DWORD* error) {
   if (error) *error = e;
   Note(std::string("Fault ") + function + " " + std::to_string(e));
   return true;
+}
+
+bool UnderWow64() {
+  return M().platform().architecture != PROCESSOR_ARCHITECTURE_INTEL && M().wow64;
 }
 
 std::string Upper(const std::string& text) {

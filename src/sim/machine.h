@@ -47,6 +47,9 @@ struct Platform {
   // GetNativeSystemInfo (XP and later).
   bool exports_wow64_probes = false;
 
+  // Windows 2000 or a later version of the NT family.
+  bool Windows2000OrLater() const { return family == Family::NT && driver_version >= 3; }
+
   static Platform Win95();
   static Platform Win98();
   static Platform WinMe();
@@ -442,15 +445,13 @@ class Services {
 
 // What a simulated program is given when CreateProcessA starts it.
 struct ProgramStart {
-  std::string application;  // the file started
   std::string command_line;
   std::string current_directory;
   DWORD process_id = 0;
-  // Its standard handles, held by its own process (they close when it
-  // ends); null where it was given none.
+  // Its standard input and output, held by its own process (they close
+  // when it ends); null where it was given none.
   HANDLE input = nullptr;
   HANDLE output = nullptr;
-  HANDLE error = nullptr;
 };
 
 // A simulated program: its main function, run on a thread of its own with
@@ -472,6 +473,12 @@ struct LibraryImage {
   WORD processor = PROCESSOR_ARCHITECTURE_INTEL;
   std::map<std::string, FARPROC> exports;  // by name
 };
+
+// A function as a library image exports it.
+template <typename Function>
+FARPROC AsFarproc(Function function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
 
 class Machine {
  public:
@@ -589,6 +596,17 @@ std::string Upper(const std::string& text);
 bool EqualNoCase(const std::string& a, const std::string& b);
 // The calling thread's last error back to 0 (kernel.cpp).
 void ResetLastError();
+// Whether the program runs as a 32-bit process on 64-bit Windows
+// (Machine::wow64 on a 64-bit platform).
+bool UnderWow64();
+// Where a library named in a load is looked for: a name with a path as it
+// is, a bare name in the system folder (modules.cpp).
+std::string LibraryPath(const std::string& name);
+// The image of the library file at `path` for a process of `processor`
+// (Machine::ImageOfFile); null with *error set when the file is missing
+// (ERROR_MOD_NOT_FOUND), holds no image or one built for another processor
+// (ERROR_BAD_EXE_FORMAT).
+const LibraryImage* FindLibrary(const std::string& path, WORD processor, DWORD* error);
 // Deletes `subkey` of `key` with its whole subtree, as SHDeleteKeyA does, and
 // journals it under `function`. Returns the registry error code.
 LONG DeleteRegistryTree(const char* function, HKEY key, const char* subkey);

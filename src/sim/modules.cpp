@@ -5,22 +5,29 @@
 #include "sim/scheduler.h"
 #include "sim/win32_api.h"
 
-namespace {
+namespace sim {
 
-// The processor the calling process is built for.
-WORD ProcessProcessor() {
-  const sim::Machine& m = sim::M();
-  return m.wow64 ? PROCESSOR_ARCHITECTURE_INTEL : m.platform().architecture;
-}
-
-// `name` as a path: a bare name is looked for in the system folder.
 std::string LibraryPath(const std::string& name) {
   if (name.find_first_of("\\/:") != std::string::npos) return name;
-  return sim::M().platform().system_dir + "\\" + name;
+  return M().platform().system_dir + "\\" + name;
 }
 
-}  // namespace
+const LibraryImage* FindLibrary(const std::string& path, WORD processor, DWORD* error) {
+  if (!M().files.Exists(path)) {
+    *error = ERROR_MOD_NOT_FOUND;
+    return nullptr;
+  }
+  const LibraryImage* image = M().ImageOfFile(path);
+  if (!image || image->processor != processor) {
+    *error = ERROR_BAD_EXE_FORMAT;
+    return nullptr;
+  }
+  return image;
+}
 
+}  // namespace sim
+
+// The program's process loads libraries built for its own processor.
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
   sim::ApiLock lock;
   if (sim::M().TakeFault("LoadLibraryA")) return nullptr;
@@ -28,24 +35,17 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const std::string path = LibraryPath(lpLibFileName);
-  if (!sim::M().files.Exists(path)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  const sim::LibraryImage* image = sim::M().ImageOfFile(path);
+  const WORD processor =
+      sim::UnderWow64() ? PROCESSOR_ARCHITECTURE_INTEL : sim::M().platform().architecture;
+  DWORD error = 0;
+  const sim::LibraryImage* image =
+      sim::FindLibrary(sim::LibraryPath(lpLibFileName), processor, &error);
   if (!image) {
-    SetLastError(ERROR_BAD_EXE_FORMAT);
-    return nullptr;
-  }
-  if (image->processor != ProcessProcessor()) {
-    SetLastError(ERROR_BAD_EXE_FORMAT);
+    SetLastError(error);
     return nullptr;
   }
   return const_cast<sim::LibraryImage*>(image);
 }
-
-BOOL WINAPI FreeLibrary(HMODULE hLibModule) { return hLibModule ? TRUE : FALSE; }
 
 BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule) { return hLibModule ? TRUE : FALSE; }
 

@@ -47,13 +47,12 @@ class PipeReadEnd : public KernelItem {
   DWORD Read(void* buffer, DWORD size, DWORD* done) override {
     *done = 0;
     if (size == 0) return ERROR_SUCCESS;
-    std::shared_ptr<Pipe> pipe = pipe_;
-    WaitUntil([&] { return !pipe->buffer.empty() || pipe->writers == 0 || CallerEnded(); },
+    WaitUntil([&] { return !pipe_->buffer.empty() || pipe_->writers == 0 || CallerEnded(); },
               kForever);
-    if (pipe->buffer.empty() || CallerEnded()) return ERROR_BROKEN_PIPE;
-    const size_t count = std::min<size_t>(size, pipe->buffer.size());
-    pipe->buffer.copy(static_cast<char*>(buffer), count);
-    pipe->buffer.erase(0, count);
+    if (pipe_->buffer.empty() || CallerEnded()) return ERROR_BROKEN_PIPE;
+    const size_t count = std::min<size_t>(size, pipe_->buffer.size());
+    pipe_->buffer.copy(static_cast<char*>(buffer), count);
+    pipe_->buffer.erase(0, count);
     *done = static_cast<DWORD>(count);
     return ERROR_SUCCESS;
   }
@@ -70,18 +69,17 @@ class PipeWriteEnd : public KernelItem {
   // to make room; ERROR_NO_DATA once no read end is left.
   DWORD Write(const void* buffer, DWORD size, DWORD* done) override {
     *done = 0;
-    std::shared_ptr<Pipe> pipe = pipe_;
     const char* data = static_cast<const char*>(buffer);
     while (*done < size) {
       WaitUntil(
           [&] {
-            return pipe->readers == 0 || pipe->buffer.size() < pipe->capacity || CallerEnded();
+            return pipe_->readers == 0 || pipe_->buffer.size() < pipe_->capacity || CallerEnded();
           },
           kForever);
-      if (pipe->readers == 0 || CallerEnded()) return ERROR_NO_DATA;
-      const size_t room = pipe->capacity - pipe->buffer.size();
+      if (pipe_->readers == 0 || CallerEnded()) return ERROR_NO_DATA;
+      const size_t room = pipe_->capacity - pipe_->buffer.size();
       const size_t count = std::min<size_t>(room, size - *done);
-      pipe->buffer.append(data + *done, count);
+      pipe_->buffer.append(data + *done, count);
       *done += static_cast<DWORD>(count);
     }
     return ERROR_SUCCESS;
@@ -97,7 +95,6 @@ class ProcessItem : public KernelItem {
   bool Signaled() const override { return ended; }
   DWORD id = 0;
   bool ended = false;
-  bool terminated = false;
   bool in_job = false;  // assigned to a job object: no other takes it
   DWORD exit_code = STILL_ACTIVE;
 };
@@ -131,13 +128,31 @@ thread_local DWORD t_process = 0;
 bool CallerEnded() { return t_process != 0 && Processes().live.count(t_process) == 0; }
 
 // Ends `process` with `code`: its handles close, its waiters wake.
-void EndProcess(ProcessItem& process, DWORD code, bool terminated) {
+void EndProcess(ProcessItem& process, DWORD code) {
   if (process.ended) return;
   process.ended = true;
-  process.terminated = terminated;
   process.exit_code = code;
   Processes().live.erase(process.id);
   CloseHandlesOf(process.id);
+}
+
+// A new process object with the next free id.
+std::shared_ptr<ProcessItem> NewProcess() {
+  ProcessTable& table = Processes();
+  auto process = std::make_shared<ProcessItem>();
+  process->id = table.next_id;
+  table.next_id += 8;
+  return process;
+}
+
+// Fills *info with new handles to `process` and to its first thread
+// (`thread`; null for one with no object behind its handle), and their ids.
+void FillProcessInformation(const std::shared_ptr<ProcessItem>& process,
+                            std::shared_ptr<KernelItem> thread, PROCESS_INFORMATION* info) {
+  info->hProcess = NewItemHandle("process", process, false);
+  info->hThread = NewItemHandle("thread", std::move(thread), false);
+  info->dwProcessId = process->id;
+  info->dwThreadId = process->id + 4;
 }
 
 // A job object: the processes assigned to it and its limits. With
@@ -164,7 +179,7 @@ JobItem::~JobItem() {
   // own once the closing thread gives the lock up, before the clock moves.
   StartMachineThread([live] {
     ApiLock lock;
-    for (const auto& process : live) EndProcess(*process, 0, true);
+    for (const auto& process : live) EndProcess(*process, 0);
   });
 }
 
@@ -182,20 +197,16 @@ void EndAllPrograms() {
   ApiLock lock;
   std::vector<std::shared_ptr<ProcessItem>> live;
   for (auto& entry : Processes().live) live.push_back(entry.second);
-  for (auto& process : live) EndProcess(*process, 1, true);
+  for (auto& process : live) EndProcess(*process, 1);
 }
 
-bool StartProgramProcess(const Program& program, const std::string& application,
-                         const std::string& command_line, const std::string& directory,
-                         BOOL inherit_handles, DWORD creation_flags,
-                         const STARTUPINFOA& startup, PROCESS_INFORMATION* info) {
-  ProcessTable& table = Processes();
-  auto process = std::make_shared<ProcessItem>();
-  process->id = table.next_id;
-  table.next_id += 8;
+void StartProgramProcess(const Program& program, const std::string& command_line,
+                         const std::string& directory, BOOL inherit_handles,
+                         DWORD creation_flags, const STARTUPINFOA& startup,
+                         PROCESS_INFORMATION* info) {
+  std::shared_ptr<ProcessItem> process = NewProcess();
 
   ProgramStart start;
-  start.application = application;
   start.command_line = command_line;
   start.current_directory = directory;
   start.process_id = process->id;
@@ -210,42 +221,31 @@ bool StartProgramProcess(const Program& program, const std::string& application,
   if (startup.dwFlags & STARTF_USESTDHANDLES) {
     start.input = inherited_as(startup.hStdInput);
     start.output = inherited_as(startup.hStdOutput);
-    start.error = inherited_as(startup.hStdError);
   }
 
-  table.live[process->id] = process;
+  Processes().live[process->id] = process;
   auto thread = std::make_shared<ProgramThreadItem>();
   thread->process = process;
   thread->run = [program, start, process] {
     t_process = start.process_id;
     const DWORD code = program(start);
     ApiLock lock;
-    EndProcess(*process, code, false);
+    EndProcess(*process, code);
   };
-  info->hProcess = NewItemHandle("process", process, false);
-  info->hThread = NewItemHandle("thread", thread, false);
-  info->dwProcessId = process->id;
-  info->dwThreadId = process->id + 4;
+  FillProcessInformation(process, thread, info);
   if (creation_flags & CREATE_SUSPENDED) {
     thread->suspend_count = 1;
   } else {
     StartMachineThread(std::move(thread->run));
     thread->run = nullptr;
   }
-  return true;
 }
 
 void StartEndedProcess(PROCESS_INFORMATION* info) {
-  ProcessTable& table = Processes();
-  auto process = std::make_shared<ProcessItem>();
-  process->id = table.next_id;
-  table.next_id += 8;
+  std::shared_ptr<ProcessItem> process = NewProcess();
   process->ended = true;
   process->exit_code = 0;
-  info->hProcess = NewItemHandle("process", process, false);
-  info->hThread = NewKernelHandle("thread");
-  info->dwProcessId = process->id;
-  info->dwThreadId = process->id + 4;
+  FillProcessInformation(process, nullptr, info);
 }
 
 }  // namespace sim
@@ -318,7 +318,7 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  sim::EndProcess(*process, uExitCode, true);
+  sim::EndProcess(*process, uExitCode);
   return TRUE;
 }
 

@@ -33,6 +33,22 @@ void WriteText(HANDLE handle, const std::string& text) {
   if (handle) WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// The path a command line names with -sOutputFile=, quotes removed; empty
+// without one.
+std::string OutputFileOf(const std::string& command_line) {
+  static const char kSwitch[] = "-sOutputFile=";
+  const size_t at = command_line.find(kSwitch);
+  if (at == std::string::npos) return std::string();
+  size_t from = at + sizeof(kSwitch) - 1;
+  if (from < command_line.size() && command_line[from] == '"') {
+    const size_t close = command_line.find('"', from + 1);
+    return command_line.substr(from + 1, close == std::string::npos ? std::string::npos
+                                                                     : close - from - 1);
+  }
+  const size_t blank = command_line.find(' ', from);
+  return command_line.substr(from, blank == std::string::npos ? std::string::npos : blank - from);
+}
+
 // Ghostscript's work: the input into a PDF at the command line's output.
 DWORD WritePdf(const ProgramStart& start) {
   std::string data;
@@ -57,20 +73,6 @@ DWORD WritePdf(const ProgramStart& start) {
 
 }  // namespace
 
-std::string OutputFileOf(const std::string& command_line) {
-  static const char kSwitch[] = "-sOutputFile=";
-  const size_t at = command_line.find(kSwitch);
-  if (at == std::string::npos) return std::string();
-  size_t from = at + sizeof(kSwitch) - 1;
-  if (from < command_line.size() && command_line[from] == '"') {
-    const size_t close = command_line.find('"', from + 1);
-    return command_line.substr(from + 1, close == std::string::npos ? std::string::npos
-                                                                     : close - from - 1);
-  }
-  const size_t blank = command_line.find(' ', from);
-  return command_line.substr(from, blank == std::string::npos ? std::string::npos : blank - from);
-}
-
 Program PdfWriter() { return WritePdf; }
 
 Program Hangs() {
@@ -85,13 +87,6 @@ Program StopsReadingAfter(DWORD bytes, DWORD exit_code) {
     std::string data;
     ReadInput(start.input, bytes, &data);
     return exit_code;
-  };
-}
-
-Program Chatty(const std::string& text) {
-  return [text](const ProgramStart& start) -> DWORD {
-    WriteText(start.output, text);
-    return WritePdf(start);
   };
 }
 

@@ -3,8 +3,6 @@
 // fail a job.
 #pragma once
 
-#include <string>
-
 #include "sim/machine.h"
 
 namespace sim::programs {
@@ -22,12 +20,5 @@ Program Hangs();
 // Reads `bytes` bytes of its input, then ends with `exit_code` without
 // reading more (its end breaks the pipe) and without writing a PDF.
 Program StopsReadingAfter(DWORD bytes, DWORD exit_code);
-
-// Writes `text` to its standard output, then works as PdfWriter.
-Program Chatty(const std::string& text);
-
-// The path a command line names with -sOutputFile=, quotes removed; empty
-// without one.
-std::string OutputFileOf(const std::string& command_line);
 
 }  // namespace sim::programs

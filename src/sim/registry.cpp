@@ -195,7 +195,6 @@ void Journal(const char* function, const std::string& path, LONG result) {
 
 struct Registry::Impl {
   Family family = Family::NT;
-  bool x64 = false;  // 64-bit Windows: HKLM\SOFTWARE has a 32-bit view
   NodePtr hklm, hkcu, hku;
   std::map<uintptr_t, KeyRef> handles;
   uintptr_t next_handle = 0x1000;        // never reused, so a stale handle stays invalid
@@ -273,10 +272,11 @@ struct Registry::Impl {
   std::vector<std::string> InView(const KeyRef& parent, std::vector<std::string> parts,
                                   REGSAM sam) const {
     static const char kWow64Node[] = "Wow6432Node";
+    const bool x64 = M().platform().architecture != PROCESSOR_ARCHITECTURE_INTEL;
     if (!x64 || parent.node != hklm || parts.empty() || !EqualNoCase(parts[0], "SOFTWARE"))
       return parts;
     const bool view32 = (sam & KEY_WOW64_32KEY) != 0 ||
-                        ((sam & KEY_WOW64_64KEY) == 0 && M().wow64);
+                        ((sam & KEY_WOW64_64KEY) == 0 && UnderWow64());
     if (!view32 || (parts.size() > 1 && EqualNoCase(parts[1], kWow64Node))) return parts;
     parts.insert(parts.begin() + 1, kWow64Node);
     return parts;
@@ -447,14 +447,14 @@ void Registry::Reset(const Platform& platform) {
   Impl& r = *impl_;
   r.Clear();
   r.family = platform.family;
-  r.x64 = platform.architecture != PROCESSOR_ARCHITECTURE_INTEL;
   r.Make(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes");
   r.Make(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
   r.Make(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control");
   r.Make(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services");
   r.Make(HKEY_CURRENT_USER, "Software");
   r.Make(HKEY_USERS, ".DEFAULT");
-  if (r.x64)  // the 32-bit view's own list of installed programs
+  // On 64-bit Windows, the 32-bit view's own list of installed programs.
+  if (platform.architecture != PROCESSOR_ARCHITECTURE_INTEL)
     r.Make(HKEY_LOCAL_MACHINE,
            "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
   if (platform.family != Family::NT) return;

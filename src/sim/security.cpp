@@ -93,7 +93,7 @@ DWORD ReadAcl(PACL acl, sim::Dacl* dacl) {
 // DACLs, refuses it like anything else but the DACL (87). Returns 0 or the
 // error.
 DWORD DaclToSet(SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PACL acl, sim::Dacl* dacl) {
-  const bool windows2000 = sim::M().platform().driver_version >= 3;
+  const bool windows2000 = sim::M().platform().Windows2000OrLater();
   const DWORD known = DACL_SECURITY_INFORMATION | (windows2000 ? PROTECTED_DACL_SECURITY_INFORMATION : 0);
   if (type != SE_FILE_OBJECT || what != (what & known) || !(what & DACL_SECURITY_INFORMATION) ||
       !ValidAcl(acl) || !EndOfEntries(acl))
@@ -221,7 +221,7 @@ DWORD WINAPI SetNamedSecurityInfoA(LPSTR pObjectName, SE_OBJECT_TYPE ObjectType,
   sim::Dacl dacl;
   const DWORD error = DaclToSet(ObjectType, SecurityInfo, pDacl, &dacl);
   if (error) return error;
-  const bool windows2000 = sim::M().platform().driver_version >= 3;
+  const bool windows2000 = sim::M().platform().Windows2000OrLater();
   return sim::M().files.SetDacl(sim::AnsiToUtf8(pObjectName), dacl, windows2000);
 }
 

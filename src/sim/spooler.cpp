@@ -61,6 +61,16 @@ std::vector<std::string> SplitCommas(const std::string& text) {
   return out;
 }
 
+std::vector<BYTE> MultiString(const std::vector<std::string>& items) {
+  std::vector<BYTE> data;
+  for (const std::string& item : items) {
+    data.insert(data.end(), item.begin(), item.end());
+    data.push_back(0);
+  }
+  data.push_back(0);
+  return data;
+}
+
 std::string ReadString(const std::string& key, const char* name) {
   std::optional<RegValue> v = Reg().GetValue(HKEY_LOCAL_MACHINE, key, name);
   return v ? v->AsString() : std::string();
@@ -80,6 +90,20 @@ std::optional<std::string> FindSubKey(const std::string& parent, const std::stri
 
 std::string MonitorKey(const std::string& name) { return kMonitors + "\\" + name; }
 std::string PrinterKey(const std::string& name) { return kPrinters + "\\" + name; }
+
+std::vector<std::string> Printers() { return Reg().SubKeys(HKEY_LOCAL_MACHINE, kPrinters); }
+
+std::vector<std::string> PrinterPorts(const std::string& printer) {
+  return SplitCommas(ReadString(PrinterKey(printer), "Port"));
+}
+
+bool PortInUse(const std::string& port) {
+  for (const std::string& printer : Printers()) {
+    for (const std::string& used : PrinterPorts(printer))
+      if (EqualNoCase(used, port)) return true;
+  }
+  return false;
+}
 
 // The subkeys of "Monitors" that carry a "Driver" value.
 std::vector<std::string> RegisteredMonitors() {
@@ -148,16 +172,6 @@ std::vector<std::string> SplitList(LPCSTR list) {
   if (!list) return out;
   for (const char* p = list; *p; p += std::strlen(p) + 1) out.emplace_back(p);
   return out;
-}
-
-std::vector<BYTE> MultiString(const std::vector<std::string>& items) {
-  std::vector<BYTE> data;
-  for (const std::string& item : items) {
-    data.insert(data.end(), item.begin(), item.end());
-    data.push_back(0);
-  }
-  data.push_back(0);
-  return data;
 }
 
 std::vector<std::string> ReadMultiString(const RegValue& value) {
@@ -263,8 +277,6 @@ std::optional<std::string> RegisteredMonitor(const std::string& name) {
 
 // ---- Printers -------------------------------------------------------------------
 
-std::vector<std::string> Printers() { return Reg().SubKeys(HKEY_LOCAL_MACHINE, kPrinters); }
-
 // Whether some printer prints to one of the monitor's ports, as the monitor
 // lists them now (a monitor whose library is not loaded has none).
 bool MonitorInUse(Spooler::Impl& s, const std::string& monitor) {
@@ -276,13 +288,8 @@ bool MonitorInUse(Spooler::Impl& s, const std::string& monitor) {
     if (MonitorPorts(*host, 1, &offered))
       for (const Port& port : offered) ports.push_back(port.name);
   }
-  for (const std::string& printer : Printers()) {
-    for (const std::string& used : SplitCommas(ReadString(PrinterKey(printer), "Port"))) {
-      for (const std::string& port : ports) {
-        if (EqualNoCase(port, used)) return true;
-      }
-    }
-  }
+  for (const std::string& port : ports)
+    if (PortInUse(port)) return true;
   return false;
 }
 
@@ -561,7 +568,7 @@ bool Spooler::PendingDeletion(const std::string& printer) const {
 
 void Spooler::InstallMonitor(const std::string& name, const std::string& library) {
   ApiLock lock;
-  std::string path = HasDirectory(library) ? library : M().platform().system_dir + "\\" + library;
+  const std::string path = LibraryPath(library);
   if (!M().files.Exists(path)) PutDefaultMonitor(path);
   Reg().CreateKey(HKEY_LOCAL_MACHINE, MonitorKey(name));
   Reg().SetString(HKEY_LOCAL_MACHINE, MonitorKey(name), "Driver", library);
@@ -602,8 +609,10 @@ void Spooler::OnServiceStarted() {
 void Spooler::Reset(const Platform& platform) {
   ApiLock lock;
   Impl& s = *impl_;
-  ++s.generation;
   UnloadAllMonitors(s);
+  // After the unload: a monitor ending a job in ClosePort may still set a
+  // port status.
+  StopPrinting(s);
   M().debug_output.clear();
   s.local_ports = {"LPT1:", "LPT2:", "COM1:", "COM2:", "FILE:"};
   s.unload_on_delete = false;
@@ -611,17 +620,15 @@ void Spooler::Reset(const Platform& platform) {
   s.jobs.clear();
   s.next_job = 2;
   s.registry_keys.clear();
-  s.port_status.clear();
-  s.sending_ports.clear();
   s.port_threads = 0;
   driver_calls.clear();
   printer_calls.clear();
 
   HKEY hklm = HKEY_LOCAL_MACHINE;
   bool nt = platform.family == Family::NT;
-  const char* local_library = !nt                            ? "spoolss.dll"
-                              : platform.driver_version >= 3 ? "localspl.dll"
-                                                             : "localmon.dll";
+  const char* local_library = !nt                             ? "spoolss.dll"
+                              : platform.Windows2000OrLater() ? "localspl.dll"
+                                                              : "localmon.dll";
   Reg().CreateKey(hklm, MonitorKey(kLocalPort));
   Reg().SetString(hklm, MonitorKey(kLocalPort), "Driver", local_library);
   Reg().CreateKey(hklm, kPrinters);

@@ -72,7 +72,6 @@ struct Spooler::Impl {
     bool deleting = false;    // cancelled while spooling or printing
     bool sent = false;        // the monitor reported it sent while printing
     std::string data;         // the bytes the application wrote
-    DWORD pages = 0;
     SYSTEMTIME submitted{};
   };
 
@@ -112,6 +111,8 @@ std::string Or(LPCSTR s, const std::string& fallback);
 std::string BaseName(const std::string& path);
 // The items of a comma-separated list, blanks around them removed.
 std::vector<std::string> SplitCommas(const std::string& text);
+// A REG_MULTI_SZ block: each item NUL-ended, and one NUL more.
+std::vector<BYTE> MultiString(const std::vector<std::string>& items);
 // A string or DWORD value of a key under HKLM; empty or 0 when missing.
 std::string ReadString(const std::string& key, const char* name);
 DWORD ReadDword(const std::string& key, const char* name);
@@ -119,6 +120,12 @@ DWORD ReadDword(const std::string& key, const char* name);
 std::optional<std::string> FindSubKey(const std::string& parent, const std::string& name);
 std::string MonitorKey(const std::string& name);
 std::string PrinterKey(const std::string& name);
+// The printers, as the registry names them.
+std::vector<std::string> Printers();
+// The ports a printer prints to, in its "Port" value's order.
+std::vector<std::string> PrinterPorts(const std::string& printer);
+// Whether some printer prints to `port`.
+bool PortInUse(const std::string& port);
 // The registered monitors in registry order.
 std::vector<std::string> RegisteredMonitors();
 // TRUE for 0; otherwise sets the last error and returns FALSE.
@@ -210,10 +217,8 @@ class StringPool {
   // A double-NUL list; none for no items.
   LPSTR AddList(const std::vector<std::string>& items) {
     if (items.empty()) return nullptr;
-    std::string block;
-    for (const std::string& item : items) block += item + '\0';
-    block += '\0';
-    return Place(block.data(), block.size());
+    const std::vector<BYTE> block = MultiString(items);
+    return Place(reinterpret_cast<const char*>(block.data()), block.size());
   }
   DWORD bytes() const { return bytes_; }
 

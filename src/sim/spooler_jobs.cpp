@@ -46,7 +46,7 @@ constexpr DWORD kSettableStatus = JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_ST
 
 // The port a printer's jobs go to: the first of its ports.
 std::string PortOf(const std::string& printer) {
-  std::vector<std::string> ports = SplitCommas(ReadString(PrinterKey(printer), "Port"));
+  const std::vector<std::string> ports = PrinterPorts(printer);
   return ports.empty() ? std::string() : ports[0];
 }
 
@@ -71,10 +71,7 @@ DWORD PositionOf(const Spooler::Impl& s, const QueuedJob& job) {
 
 // Closes the port in every monitor that has it open, once no printer uses it.
 void ReleasePort(Spooler::Impl& s, const std::string& port) {
-  for (const std::string& printer : Reg().SubKeys(HKEY_LOCAL_MACHINE, kPrinters)) {
-    for (const std::string& used : SplitCommas(ReadString(PrinterKey(printer), "Port")))
-      if (EqualNoCase(used, port)) return;
-  }
+  if (PortInUse(port)) return;
   const std::vector<std::shared_ptr<MonitorHost>> hosts = s.hosts;
   for (const std::shared_ptr<MonitorHost>& host : hosts) MonitorClosePort(*host, port);
 }
@@ -311,7 +308,7 @@ void PurgeJobs(Spooler::Impl& s, const std::string& printer) {
 }
 
 void DeletePrinterNow(Spooler::Impl& s, const std::string& printer) {
-  const std::vector<std::string> ports = SplitCommas(ReadString(PrinterKey(printer), "Port"));
+  const std::vector<std::string> ports = PrinterPorts(printer);
   Reg().DeleteTree(HKEY_LOCAL_MACHINE, PrinterKey(printer));
   for (const std::string& port : ports) ReleasePort(s, port);
 }
@@ -439,25 +436,6 @@ DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
   return id;
 }
 
-// Counts a page of the document begun on the handle.
-BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
-  sim::ApiLock lock;
-  QueuedJob* job = nullptr;
-  DWORD error = sim::Enter("StartPagePrinter", nullptr);
-  if (!error) error = sim::StartedJob(sim::State(), hPrinter, &job);
-  if (!error) ++job->pages;
-  return sim::Finish(error);
-}
-
-// Ends a page; nothing to do beyond the checks.
-BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
-  sim::ApiLock lock;
-  QueuedJob* job = nullptr;
-  DWORD error = sim::Enter("EndPagePrinter", nullptr);
-  if (!error) error = sim::StartedJob(sim::State(), hPrinter, &job);
-  return sim::Finish(error);
-}
-
 // Appends bytes to the document begun on the handle; a job deleted while it
 // is spooled takes no more (ERROR_PRINT_CANCELLED).
 BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
@@ -487,22 +465,6 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
   return sim::Finish(error);
 }
 
-// Deletes the document begun on the handle, with its spool files.
-BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
-  sim::ApiLock lock;
-  sim::Spooler::Impl& s = sim::State();
-  QueuedJob* job = nullptr;
-  DWORD error = sim::Enter("AbortPrinter", nullptr);
-  if (!error) error = sim::StartedJob(s, hPrinter, &job);
-  if (!error) {
-    const DWORD id = job->id;
-    sim::Journal("AbortPrinter " + job->printer + ", job " + std::to_string(id), 0);
-    sim::FindPrinterHandle(s, hPrinter)->job = 0;
-    sim::RemoveJob(s, id);
-  }
-  return sim::Finish(error);
-}
-
 namespace sim {
 namespace {
 
@@ -518,7 +480,7 @@ struct AnsiRecordText {
 // The strings of a JOB_INFO_1W record.
 struct WideRecordText {
   static LPWSTR FromAnsi(StringPool& pool, const std::string& text) {
-    return pool.AddWide(Utf8ToWide(AnsiToUtf8(text)));
+    return pool.AddWide(AnsiToWide(text));
   }
   static LPWSTR FromUtf8(StringPool& pool, const std::string& text) {
     return pool.AddWide(Utf8ToWide(text));
@@ -552,7 +514,6 @@ BOOL GetJobRecord(const char* function, HANDLE hPrinter, DWORD JobId, DWORD Leve
           r.Status = StatusOf(*job);
           r.Priority = 1;
           r.Position = PositionOf(s, *job);
-          r.TotalPages = job->pages;
           r.Submitted = job->submitted;
         },
         pJob, cbBuf, pcbNeeded, nullptr);

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/code_page.h"
 #include "sim/machine.h"
 #include "sim/scheduler.h"
 #include "sim/spooler_impl.h"
@@ -42,28 +43,8 @@ typedef BOOL(WINAPI* Entry9x)(LPSTR, Monitor9xTable*);
 
 // ---- Texts ---------------------------------------------------------------------------
 
-// ANSI text (the code page) in UTF-16, embedded NULs kept.
-std::wstring Widen(const std::string& ansi) {
-  if (ansi.empty()) return std::wstring();
-  const int length = static_cast<int>(ansi.size());
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &wide[0], length);
-  return wide;
-}
-
-// `count` UTF-16 units in the ANSI code page, embedded NULs kept.
-std::string Narrow(const wchar_t* wide, size_t count) {
-  if (!wide || count == 0) return std::string();
-  const int length = static_cast<int>(count);
-  std::string ansi(count, '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, length, &ansi[0], length, nullptr, nullptr);
-  return ansi;
-}
-
 // A NUL-ended UTF-16 text in the ANSI code page; empty for none.
-std::string Narrow(const wchar_t* wide) {
-  return wide ? Narrow(wide, std::wcslen(wide)) : std::string();
-}
+std::string Narrow(LPCWSTR wide) { return wide ? WideToAnsi(wide) : std::string(); }
 
 // ---- MONITORREG: the monitor's key through the spooler ---------------------------------
 
@@ -98,7 +79,7 @@ bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type
 // A value's data as the wide registry functions give it: texts in UTF-16.
 std::vector<BYTE> WideData(const RegValue& value) {
   if (!IsText(value.type)) return value.data;
-  const std::wstring wide = Widen(std::string(value.data.begin(), value.data.end()));
+  const std::wstring wide = AnsiToWide(std::string(value.data.begin(), value.data.end()));
   const BYTE* bytes = reinterpret_cast<const BYTE*>(wide.data());
   return std::vector<BYTE>(bytes, bytes + wide.size() * sizeof(WCHAR));
 }
@@ -121,7 +102,7 @@ LONG CopyData(const std::vector<BYTE>& data, PBYTE out, PDWORD size) {
 // receives the name's length without its NUL.
 LONG CopyName(const std::string& name, LPWSTR out, PDWORD chars) {
   if (!out || !chars) return ERROR_INVALID_PARAMETER;
-  const std::wstring wide = Widen(name);
+  const std::wstring wide = AnsiToWide(name);
   if (*chars <= wide.size()) {
     *chars = static_cast<DWORD>(wide.size() + 1);
     return ERROR_MORE_DATA;
@@ -134,6 +115,8 @@ LONG CopyName(const std::string& name, LPWSTR out, PDWORD chars) {
 
 // The MONITORREG functions work as the wide registry functions of the same
 // names on keys below the monitor's own; each returns a registry error code.
+// Only the ones the monitor calls are offered; the table leaves the others
+// (fpDeleteKey, fpQueryInfoKey, fpDeleteValue, fpEnumValue) null.
 
 // Opens `subkey`, creating it when missing.
 LONG WINAPI SplCreateKey(HANDLE key, LPCWSTR subkey, DWORD, REGSAM, PSECURITY_ATTRIBUTES,
@@ -167,17 +150,6 @@ LONG WINAPI SplCloseKey(HANDLE key, HANDLE) {
                                                                         : ERROR_INVALID_HANDLE;
 }
 
-// As on the NT family, a key with subkeys is not deleted (5).
-LONG WINAPI SplDeleteKey(HANDLE key, LPCWSTR subkey, HANDLE) {
-  ApiLock lock;
-  std::string path;
-  if (!SubkeyPath(key, subkey, &path)) return ERROR_INVALID_HANDLE;
-  if (!Reg().KeyExists(HKEY_LOCAL_MACHINE, path)) return ERROR_FILE_NOT_FOUND;
-  if (!Reg().SubKeys(HKEY_LOCAL_MACHINE, path).empty()) return ERROR_ACCESS_DENIED;
-  Reg().DeleteTree(HKEY_LOCAL_MACHINE, path);
-  return ERROR_SUCCESS;
-}
-
 // The name of subkey `index`; ERROR_NO_MORE_ITEMS past the last.
 LONG WINAPI SplEnumKey(HANDLE key, DWORD index, LPWSTR name, PDWORD chars, PFILETIME written,
                        HANDLE) {
@@ -190,32 +162,6 @@ LONG WINAPI SplEnumKey(HANDLE key, DWORD index, LPWSTR name, PDWORD chars, PFILE
   return CopyName(keys[index], name, chars);
 }
 
-// Counts and longest lengths of the key's subkeys and values.
-LONG WINAPI SplQueryInfoKey(HANDLE key, PDWORD subkeys, PDWORD longest_key, PDWORD values,
-                            PDWORD longest_value, PDWORD largest_data, PDWORD security,
-                            PFILETIME written, HANDLE) {
-  ApiLock lock;
-  const std::string* path = KeyPath(key);
-  if (!path) return ERROR_INVALID_HANDLE;
-  const std::vector<std::string> keys = Reg().SubKeys(HKEY_LOCAL_MACHINE, *path);
-  const std::vector<std::string> names = Reg().ValueNames(HKEY_LOCAL_MACHINE, *path);
-  DWORD key_chars = 0, value_chars = 0, data_bytes = 0;
-  for (const std::string& k : keys) key_chars = std::max(key_chars, static_cast<DWORD>(k.size()));
-  for (const std::string& n : names) {
-    value_chars = std::max(value_chars, static_cast<DWORD>(n.size()));
-    const std::optional<RegValue> v = Reg().GetValue(HKEY_LOCAL_MACHINE, *path, n);
-    if (v) data_bytes = std::max(data_bytes, static_cast<DWORD>(WideData(*v).size()));
-  }
-  if (subkeys) *subkeys = static_cast<DWORD>(keys.size());
-  if (longest_key) *longest_key = key_chars;
-  if (values) *values = static_cast<DWORD>(names.size());
-  if (longest_value) *longest_value = value_chars;
-  if (largest_data) *largest_data = data_bytes;
-  if (security) *security = 0;
-  if (written) *written = FILETIME{};
-  return ERROR_SUCCESS;
-}
-
 // Writes a value; texts arrive in UTF-16 and are kept in the code page.
 LONG WINAPI SplSetValue(HANDLE key, LPCWSTR name, DWORD type, const BYTE* data, DWORD size,
                         HANDLE) {
@@ -226,46 +172,11 @@ LONG WINAPI SplSetValue(HANDLE key, LPCWSTR name, DWORD type, const BYTE* data, 
   std::vector<BYTE> stored(data, data + size);
   if (IsText(type)) {
     const std::string ansi =
-        Narrow(reinterpret_cast<const wchar_t*>(data), size / sizeof(WCHAR));
+        WideToAnsi(std::wstring(reinterpret_cast<const WCHAR*>(data), size / sizeof(WCHAR)));
     stored.assign(ansi.begin(), ansi.end());
   }
   Reg().SetValue(HKEY_LOCAL_MACHINE, *path, Narrow(name), type, stored);
   return ERROR_SUCCESS;
-}
-
-// Deletes a value. The machine's registry deletes single values only
-// through its Win32 function; the spooler runs with every right.
-LONG WINAPI SplDeleteValue(HANDLE key, LPCWSTR name, HANDLE) {
-  ApiLock lock;
-  const std::string* path = KeyPath(key);
-  if (!path) return ERROR_INVALID_HANDLE;
-  const std::string value = Narrow(name);
-  if (!Reg().GetValue(HKEY_LOCAL_MACHINE, *path, value)) return ERROR_FILE_NOT_FOUND;
-  const bool administrator = M().administrator;
-  M().administrator = true;
-  HKEY opened = nullptr;
-  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path->c_str(), 0, KEY_SET_VALUE, &opened);
-  if (result == ERROR_SUCCESS) {
-    result = RegDeleteValueA(opened, value.c_str());
-    RegCloseKey(opened);
-  }
-  M().administrator = administrator;
-  return result;
-}
-
-// The name, type and data of value `index`; ERROR_NO_MORE_ITEMS past the last.
-LONG WINAPI SplEnumValue(HANDLE key, DWORD index, LPWSTR name, PDWORD chars, PDWORD type,
-                         PBYTE data, PDWORD size, HANDLE) {
-  ApiLock lock;
-  const std::string* path = KeyPath(key);
-  if (!path) return ERROR_INVALID_HANDLE;
-  const std::vector<std::string> names = Reg().ValueNames(HKEY_LOCAL_MACHINE, *path);
-  if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
-  const LONG named = CopyName(names[index], name, chars);
-  if (named != ERROR_SUCCESS) return named;
-  const RegValue value = *Reg().GetValue(HKEY_LOCAL_MACHINE, *path, names[index]);
-  if (type) *type = value.type;
-  return CopyData(WideData(value), data, size);
 }
 
 // The type and data of a value; ERROR_FILE_NOT_FOUND when it is missing.
@@ -280,10 +191,17 @@ LONG WINAPI SplQueryValue(HANDLE key, LPCWSTR name, PDWORD type, PBYTE data, PDW
   return CopyData(WideData(*value), data, size);
 }
 
-MONITORREG registry_functions = {sizeof(MONITORREG), SplCreateKey,    SplOpenKey,
-                                 SplCloseKey,        SplDeleteKey,    SplEnumKey,
-                                 SplQueryInfoKey,    SplSetValue,     SplDeleteValue,
-                                 SplEnumValue,       SplQueryValue};
+MONITORREG registry_functions = {sizeof(MONITORREG),
+                                 SplCreateKey,
+                                 SplOpenKey,
+                                 SplCloseKey,
+                                 nullptr,  // fpDeleteKey
+                                 SplEnumKey,
+                                 nullptr,  // fpQueryInfoKey
+                                 SplSetValue,
+                                 nullptr,  // fpDeleteValue
+                                 nullptr,  // fpEnumValue
+                                 SplQueryValue};
 
 // ---- Calls into a monitor ------------------------------------------------------------------
 
@@ -430,17 +348,7 @@ BOOL WINAPI PlaceholderEntry9x(LPSTR, Monitor9xTable* table) {
   return TRUE;
 }
 
-// A function as a library image exports it.
-template <typename Function>
-FARPROC Export(Function function) {
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-}
-
 // ---- Loading ----------------------------------------------------------------------------
-
-// Whether the platform's spooler calls InitializePrintMonitor2 (Windows 2000
-// and later) rather than NT 4.0's InitializePrintMonitor.
-bool Monitor2Spooler() { return IsNT() && (M().platform().version & 0xFF) >= 5; }
 
 // The library's export `name` as an entry point of type Entry, or null.
 template <typename Entry>
@@ -472,7 +380,9 @@ DWORD Initialize(const LibraryImage& image, MonitorHost& host) {
     host.close_port = host.ansi.pfnClosePort;
     return 0;
   }
-  auto entry2 = Monitor2Spooler() ? EntryOf<Entry2>(image, kEntry2) : nullptr;
+  // The spooler of Windows 2000 and later calls InitializePrintMonitor2
+  // rather than NT 4.0's InitializePrintMonitor.
+  auto entry2 = M().platform().Windows2000OrLater() ? EntryOf<Entry2>(image, kEntry2) : nullptr;
   if (entry2) {
     host.table = MonitorHost::Table::kMonitor2;
     host.init.cbSize = sizeof(MONITORINIT);
@@ -502,7 +412,7 @@ DWORD Initialize(const LibraryImage& image, MonitorHost& host) {
   auto entry = EntryOf<EntryNt4>(image, kEntryNt4);
   if (!entry) return ERROR_PROC_NOT_FOUND;
   host.table = MonitorHost::Table::kMonitorEx;
-  std::wstring root = Widen(key);
+  std::wstring root = AnsiToWide(key);
   const MONITOREX* table = entry(&root[0]);
   if (!table) return EntryError();
   std::memcpy(&host.monitor1, &table->Monitor,
@@ -521,20 +431,22 @@ DWORD Initialize(const LibraryImage& image, MonitorHost& host) {
 DWORD LoadMonitor(Spooler::Impl& s, const std::string& monitor, const std::string& library) {
   // Still loaded (deleted while its library stayed): taken as it is.
   if (HostOf(s, monitor)) return 0;
-  const std::string path = library.find_first_of("\\/:") != std::string::npos
-                               ? library
-                               : M().platform().system_dir + "\\" + library;
-  if (!M().files.Exists(path)) return IsNT() ? ERROR_MOD_NOT_FOUND : ERROR_INVALID_PARAMETER;
+  const std::string path = LibraryPath(library);
   // The spooler is a process of the system's own processor.
-  const LibraryImage* image = M().ImageOfFile(path);
-  if (!image || image->processor != M().platform().architecture) return ERROR_BAD_EXE_FORMAT;
+  DWORD error = 0;
+  const LibraryImage* image = FindLibrary(path, M().platform().architecture, &error);
+  if (!image) {
+    // The 9x spooler answers a missing library with 87.
+    if (error == ERROR_MOD_NOT_FOUND && !IsNT()) return ERROR_INVALID_PARAMETER;
+    return error;
+  }
 
   auto host = std::make_shared<MonitorHost>();
   host->monitor = monitor;
   host->path = M().files.NameOf(path);
   const DWORD saved = GetLastError();
   SetLastError(ERROR_SUCCESS);
-  const DWORD error = Initialize(*image, *host);
+  error = Initialize(*image, *host);
   SetLastError(saved);
   if (error) {
     s.registry_keys.erase(reinterpret_cast<uintptr_t>(host->init.hckRegistryRoot));
@@ -619,9 +531,9 @@ void PutDefaultMonitor(const std::string& path) {
   LibraryImage image;
   image.id = kPlaceholderImage;
   image.processor = M().platform().architecture;
-  image.exports = {{kEntry2, Export(PlaceholderEntry2)},
-                   {kEntryNt4, Export(PlaceholderEntryNt4)},
-                   {kEntry9x, Export(PlaceholderEntry9x)}};
+  image.exports = {{kEntry2, AsFarproc(PlaceholderEntry2)},
+                   {kEntryNt4, AsFarproc(PlaceholderEntryNt4)},
+                   {kEntry9x, AsFarproc(PlaceholderEntry9x)}};
   M().AddLibraryImage(image);
 }
 
@@ -632,7 +544,7 @@ DWORD MonitorOpenPort(MonitorHost& host, const std::string& port, HANDLE* handle
     return 0;
   }
   *handle = nullptr;
-  std::wstring wide = Widen(port);
+  std::wstring wide = AnsiToWide(port);
   std::string ansi = port;
   const DWORD error = CallMonitor(host, [&] {
     switch (host.table) {
@@ -665,7 +577,7 @@ DWORD MonitorStartDoc(MonitorHost& host, HANDLE port, const std::string& printer
                                        reinterpret_cast<LPBYTE>(&info));
     });
   }
-  std::wstring wide_printer = Widen(printer), wide_document = Widen(document);
+  std::wstring wide_printer = AnsiToWide(printer), wide_document = AnsiToWide(document);
   DOC_INFO_1W info = {&wide_document[0], nullptr, nullptr};
   return CallMonitor(host, [&] {
     return host.start_doc_port &&

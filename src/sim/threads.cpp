@@ -24,7 +24,7 @@ class EventItem : public KernelItem {
   void Acquired() override {
     if (!manual_reset_) set_ = false;
   }
-  void Set(bool on) { set_ = on; }
+  void Set() { set_ = true; }
 
  private:
   bool manual_reset_;
@@ -36,7 +36,6 @@ class ThreadItem : public KernelItem {
  public:
   bool Signaled() const override { return ended; }
   bool ended = false;
-  DWORD exit_code = STILL_ACTIVE;
 };
 
 // What a CRITICAL_SECTION stands for: its owner and how often it entered.
@@ -66,9 +65,8 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, size_t dwSt
   const DWORD id = sim::next_thread_id += 4;
   if (lpThreadId) *lpThreadId = id;
   sim::StartMachineThread([thread, lpStartAddress, lpParameter] {
-    const DWORD code = lpStartAddress(lpParameter);
+    lpStartAddress(lpParameter);
     sim::ApiLock lock;
-    thread->exit_code = code;
     thread->ended = true;
   });
   return handle;
@@ -87,25 +85,16 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManual
                             lpEventAttributes && lpEventAttributes->bInheritHandle);
 }
 
-namespace {
-
-// Sets or clears the event behind `handle`; FALSE (6) when it is none.
-BOOL SetEventState(HANDLE handle, bool on) {
+BOOL WINAPI SetEvent(HANDLE hEvent) {
   sim::ApiLock lock;
-  auto event = std::dynamic_pointer_cast<sim::EventItem>(sim::ItemOf(handle));
+  auto event = std::dynamic_pointer_cast<sim::EventItem>(sim::ItemOf(hEvent));
   if (!event) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  event->Set(on);
+  event->Set();
   return TRUE;
 }
-
-}  // namespace
-
-BOOL WINAPI SetEvent(HANDLE hEvent) { return SetEventState(hEvent, true); }
-
-BOOL WINAPI ResetEvent(HANDLE hEvent) { return SetEventState(hEvent, false); }
 
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
   sim::ApiLock lock;
@@ -176,10 +165,6 @@ PVOID WINAPI InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOI
   __atomic_compare_exchange_n(const_cast<PVOID*>(Destination), &Comperand, Exchange, false,
                               __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
   return Comperand;
-}
-
-DWORD WINAPI GetCurrentThreadId(void) {
-  return static_cast<DWORD>(std::hash<std::thread::id>()(std::this_thread::get_id()) & 0xFFFC);
 }
 
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString) {

@@ -15,7 +15,6 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, size_t dwSt
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
                            BOOL bInitialState, LPCSTR lpName);
 BOOL WINAPI SetEvent(HANDLE hEvent);
-BOOL WINAPI ResetEvent(HANDLE hEvent);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
@@ -27,13 +26,11 @@ LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 PVOID WINAPI InterlockedCompareExchangePointer(PVOID volatile* Destination, PVOID Exchange,
                                                PVOID Comperand);
 DWORD WINAPI GetCurrentProcessId(void);
-DWORD WINAPI GetCurrentThreadId(void);
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
 // kernel32: modules. The monitor libraries are linked into the native build;
-// LoadLibraryA of a library the machine knows counts a reference.
+// LoadLibraryA finds one the machine knows (modules.cpp).
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
-BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 size_t WINAPI VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, size_t dwLength);
 
@@ -81,11 +78,8 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
 // winspool: printing a document as an application does, and the job's
 // record that the port monitor reads and sets (spooler.cpp).
 DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);
-BOOL WINAPI StartPagePrinter(HANDLE hPrinter);
-BOOL WINAPI EndPagePrinter(HANDLE hPrinter);
 BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
 BOOL WINAPI EndDocPrinter(HANDLE hPrinter);
-BOOL WINAPI AbortPrinter(HANDLE hPrinter);
 BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
                     LPDWORD pcbNeeded);
 // The record's strings in UTF-16; the job's owner is the user the printing
