@@ -215,6 +215,20 @@ TEST_F(MonitorPortConfigTest, UnreadableRecordFailsWithDefaults) {
   }
 }
 
+// A value whose read fails mid-record keeps its default, and the values
+// after it are still read.
+TEST_F(MonitorPortConfigTest, UnreadableValueAfterCommandKeepsItsDefault) {
+  WriteFullRecord();
+  m.registry.FailValue(HKEY_LOCAL_MACHINE, test::kPortKey, "Delay", ERROR_ACCESS_DENIED);
+  m.registry.FailValue(HKEY_LOCAL_MACHINE, test::kPortKey, "LogFileName", ERROR_MORE_DATA);
+  PortConfig config;
+  EXPECT_EQ(ReadPortConfig(*advapi32, L"TAVRINPORT", &config), ERROR_SUCCESS);
+  EXPECT_EQ(config.command, "D:\\gs\\gswin32c.exe");
+  EXPECT_EQ(config.delay_ms, 300u);
+  EXPECT_EQ(config.log_name, "");
+  EXPECT_TRUE(config.log_debug);
+}
+
 TEST_F(MonitorPortListTest, PortsInRegistryOrderWithTheirDescriptions) {
   // Created out of order; the registry lists them sorted.
   Text("Description", "Zeta's own", std::string(kPorts) + "\\ZETA");

@@ -121,6 +121,8 @@ class Registry {
   void DeleteTree(HKEY root, const std::string& path);
   // A key that refuses every open that asks for more than read access (error 5).
   void SetWriteProtected(HKEY root, const std::string& path, bool on);
+  // Every RegQueryValueExA of the existing value `name` fails with `error`.
+  void FailValue(HKEY root, const std::string& path, const std::string& name, LONG error);
   // A canonical text of the whole subtree: keys, values, types and bytes.
   std::string Dump(HKEY root, const std::string& path) const;
   // Handles the program opened and has not closed.

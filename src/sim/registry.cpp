@@ -34,6 +34,7 @@ struct Node {
   Node* parent = nullptr;
   bool deleted = false;
   std::vector<std::pair<std::string, RegValue>> values;   // in first-write order
+  std::map<std::string, LONG> failing;  // upper-case value name -> its reads' error
   std::map<std::string, std::shared_ptr<Node>> children;  // by upper-case name
 };
 
@@ -538,6 +539,11 @@ void Registry::DeleteTree(HKEY root, const std::string& path) {
   Detach(node);
 }
 
+void Registry::FailValue(HKEY root, const std::string& path, const std::string& name,
+                         LONG error) {
+  if (NodePtr node = impl_->Find(root, path)) node->failing[Upper(name)] = error;
+}
+
 void Registry::SetWriteProtected(HKEY root, const std::string& path, bool on) {
   NodePtr base = impl_->RootNode(root);
   if (!base) return;
@@ -735,6 +741,8 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
   if (!r.HandleAllows(ref, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
   const sim::RegValue* value = sim::FindValue(*ref.node, sim::Text(lpValueName));
   if (!value) return ERROR_FILE_NOT_FOUND;
+  auto failing = ref.node->failing.find(sim::Upper(sim::Text(lpValueName)));
+  if (failing != ref.node->failing.end()) return failing->second;
   if (lpType) *lpType = value->type;
   return CopyData(*value, lpData, lpcbData);
 }
