@@ -201,6 +201,23 @@ TYPED_TEST(MonitorEnumPortsTest, ExactFitAndRoomToSpare) {
   }
 }
 
+TYPED_TEST(MonitorEnumPortsTest, NoPortsSucceedsWithNothing) {
+  sim::M().Reset(sim::Platform::WinXP());
+  MonitorInstance instance(MakeSystemRegistry(kMonitorKeyW.c_str()));
+  for (DWORD size : {0u, 64u}) {
+    SCOPED_TRACE(size);
+    Buffer buffer(size);
+    const Outcome out = Observe([&](DWORD* needed, DWORD* returned) {
+      return instance.EnumPorts<typename TypeParam::Char>(
+          TypeParam::kLevel, size ? buffer.data() : nullptr, size, needed, returned);
+    });
+    EXPECT_TRUE(out.ok);
+    EXPECT_EQ(out.needed, 0u);
+    EXPECT_EQ(out.returned, 0u);
+    EXPECT_TRUE(buffer.Untouched());
+  }
+}
+
 // EnumPorts reads the list afresh for every call: none before the setup
 // writes a port, the port at once after. A list that cannot be read fails
 // the call with nothing written.

@@ -17,6 +17,7 @@
 namespace {
 
 using test::kPortKey;
+using test::OpenError;
 
 constexpr char kConverter[] = "C:\\tavrin\\res\\convert\\gswin32c.exe";
 constexpr char kOutput[] = "c:\\tavrin\\output\\";
@@ -54,18 +55,7 @@ class PrintTest : public test::MachineTest {
   // Prints `data` as document `name` the way an application does, and
   // waits until the spooler has sent it. Returns the job's id.
   DWORD Print(const std::string& name, const std::string& data) {
-    HANDLE printer = nullptr;
-    char printer_name[] = "TAVRIN";
-    EXPECT_TRUE(OpenPrinterA(printer_name, &printer, nullptr));
-    std::string document = name;
-    DOC_INFO_1A info{&document[0], nullptr, nullptr};
-    const DWORD job = StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info));
-    EXPECT_NE(job, 0u);
-    DWORD written = 0;
-    EXPECT_TRUE(WritePrinter(printer, const_cast<char*>(data.data()),
-                             static_cast<DWORD>(data.size()), &written));
-    EXPECT_TRUE(EndDocPrinter(printer));
-    ClosePrinter(printer);
+    const DWORD job = test::PrintDocument(name, data);
     m.spooler.WaitUntilIdle();
     return job;
   }
@@ -88,12 +78,52 @@ class PrintTest : public test::MachineTest {
   std::string MonitorLog() const { return m.files.Get(kMonitorLog).value_or(""); }
 };
 
+bool Traced(const std::vector<std::string>& trace, const std::string& text) {
+  for (const std::string& line : trace)
+    if (line.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// What the journal holds of a program's start and end: job objects,
+// CreateProcessA (its command line left off), ResumeThread and
+// TerminateProcess.
+std::vector<std::string> StartAndEndCalls(const std::vector<std::string>& journal) {
+  std::vector<std::string> calls;
+  for (const std::string& line : journal) {
+    if (line.rfind("CreateProcessA ", 0) == 0)
+      calls.push_back("CreateProcessA");
+    else if (line.find("JobObject") != std::string::npos || line.rfind("ResumeThread ", 0) == 0 ||
+             line.rfind("TerminateProcess ", 0) == 0 || line.rfind("job object closed", 0) == 0)
+      calls.push_back(line);
+  }
+  return calls;
+}
+
+// The program's start with its job object: made to end what it holds when
+// closed, the program created suspended, put in it, then let run.
+std::vector<std::string> ConfinedStart(DWORD process) {
+  const std::string id = std::to_string(process);
+  return {"CreateJobObjectA", "SetInformationJobObject 9 8192", "CreateProcessA",
+          "AssignProcessToJobObject " + id, "ResumeThread " + id};
+}
+
+// On every family the program runs in its own folder, not in the output
+// folder users can write to (where Windows 2000 and XP before SP2 would
+// load its libraries from); from Windows 2000 on it runs in a job object
+// that is gone with the job, and without one elsewhere it still converts.
 class PrintOnEachFamily : public PrintTest,
                           public ::testing::WithParamInterface<sim::Platform> {};
 
 TEST_P(PrintOnEachFamily, InstallPrintAndUninstallLeaveOnlyThePdf) {
-  Install(GetParam());
+  std::string folder;
+  DWORD process = 0;
+  Install(GetParam(), [&](const sim::ProgramStart& start) {
+    folder = start.current_directory;
+    process = start.process_id;
+    return sim::programs::PdfWriter()(start);
+  });
   const std::string job = Job(200000);  // a dozen pipe-fulls and WritePort pieces
+  m.journal.clear();
   const DWORD id = Print("Microsoft Word - Quarterly report.doc", job);
 
   EXPECT_EQ(Output(), std::vector<std::string>{"Quarterly report.pdf"});
@@ -101,6 +131,12 @@ TEST_P(PrintOnEachFamily, InstallPrintAndUninstallLeaveOnlyThePdf) {
             "%PDF-1.4\n" + job + "\n%%EOF\n");
   EXPECT_FALSE(m.spooler.Job(id)) << "the monitor reports the job sent: it leaves the queue";
   EXPECT_EQ(MonitorLog().find("failed"), std::string::npos) << MonitorLog();
+  EXPECT_EQ(folder, "C:\\tavrin\\res\\convert");
+  const bool has_jobs = GetParam().family == sim::Family::NT && GetParam().driver_version >= 3;
+  EXPECT_EQ(StartAndEndCalls(m.journal),
+            has_jobs ? ConfinedStart(process) : std::vector<std::string>{"CreateProcessA"});
+  EXPECT_EQ(sim::OpenKernelHandles("job"), 0) << "closed at the job's end";
+  EXPECT_EQ(Traced(m.debug_output, "runs without a job object: the system has none"), !has_jobs);
 
   // Uninstall (twice on 9x, whose first run asks for a reboot).
   const int runs = GetParam().family == sim::Family::Win9x ? 2 : 1;
@@ -172,12 +208,6 @@ TEST_F(PrintTest, UnusableOutputFolderRefusesTheJob) {
   std::optional<sim::JobRecord> kept = m.spooler.Job(id);
   ASSERT_TRUE(kept);
   EXPECT_TRUE(kept->status & JOB_STATUS_ERROR);
-}
-
-bool Traced(const std::vector<std::string>& trace, const std::string& text) {
-  for (const std::string& line : trace)
-    if (line.find(text) != std::string::npos) return true;
-  return false;
 }
 
 // Where a user who may write the output folder puts a link, and where it
@@ -280,60 +310,6 @@ TEST_F(PrintTest, CancelledJobKeepsNothing) {
       << MonitorLog();
 }
 
-// What the journal holds of a program's start and end: job objects,
-// CreateProcessA (its command line left off), ResumeThread and
-// TerminateProcess.
-std::vector<std::string> StartAndEndCalls(const std::vector<std::string>& journal) {
-  std::vector<std::string> calls;
-  for (const std::string& line : journal) {
-    if (line.rfind("CreateProcessA ", 0) == 0)
-      calls.push_back("CreateProcessA");
-    else if (line.find("JobObject") != std::string::npos || line.rfind("ResumeThread ", 0) == 0 ||
-             line.rfind("TerminateProcess ", 0) == 0 || line.rfind("job object closed", 0) == 0)
-      calls.push_back(line);
-  }
-  return calls;
-}
-
-// The program's start with its job object: made to end what it holds when
-// closed, the program created suspended, put in it, then let run.
-std::vector<std::string> ConfinedStart(DWORD process) {
-  const std::string id = std::to_string(process);
-  return {"CreateJobObjectA", "SetInformationJobObject 9 8192", "CreateProcessA",
-          "AssignProcessToJobObject " + id, "ResumeThread " + id};
-}
-
-// On every family the program runs in its own folder, not in the output
-// folder users can write to (where Windows 2000 and XP before SP2 would
-// load its libraries from); from Windows 2000 on it runs in a job object
-// that is gone with the job, and without one elsewhere it still converts.
-class ConfinedOnEachFamily : public PrintTest,
-                             public ::testing::WithParamInterface<sim::Platform> {};
-
-TEST_P(ConfinedOnEachFamily, ProgramRunsInItsOwnFolderInAJobObjectWhereThereAreAny) {
-  std::string folder;
-  DWORD process = 0;
-  Install(GetParam(), [&](const sim::ProgramStart& start) {
-    folder = start.current_directory;
-    process = start.process_id;
-    return sim::programs::PdfWriter()(start);
-  });
-  m.journal.clear();
-  Print("report", "%!PS\n(report) show\n");
-  EXPECT_EQ(Output(), std::vector<std::string>{"report.pdf"});
-  EXPECT_EQ(folder, "C:\\tavrin\\res\\convert");
-  const bool has_jobs = GetParam().family == sim::Family::NT && GetParam().driver_version >= 3;
-  EXPECT_EQ(StartAndEndCalls(m.journal),
-            has_jobs ? ConfinedStart(process) : std::vector<std::string>{"CreateProcessA"});
-  EXPECT_EQ(sim::OpenKernelHandles("job"), 0) << "closed at the job's end";
-  EXPECT_EQ(Traced(m.debug_output, "runs without a job object: the system has none"), !has_jobs);
-}
-
-INSTANTIATE_TEST_SUITE_P(Families, ConfinedOnEachFamily,
-                         ::testing::Values(sim::Platform::Win98(), sim::Platform::NT4(),
-                                           sim::Platform::WinXP()),
-                         test::PlatformTestName);
-
 // A program that never reads: after the port's "Timeout" without progress
 // the watchdog ends it; it was in its job object from its first
 // instruction, and the job object is closed with it. The job is kept whole
@@ -378,23 +354,8 @@ TEST_F(PrintTest, ProgramThatCannotJoinItsJobObjectStillRuns) {
   EXPECT_EQ(sim::OpenKernelHandles("job"), 0);
 }
 
-// What a user's open of `path` for `access` gives: 0, or the error.
-DWORD OpenAs(const std::string& path, DWORD access) {
-  HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  CloseHandle(file);
-  return 0;
-}
-
 // What making a new file at `path` gives: 0, or the error.
-DWORD CreateAs(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  CloseHandle(file);
-  return 0;
-}
+DWORD CreateAs(const std::string& path) { return OpenError(path, GENERIC_WRITE, 0, CREATE_NEW); }
 
 // What listing `folder` (ending in a backslash) gives: 0, or the error.
 DWORD ListAs(const std::string& folder) {
@@ -421,7 +382,7 @@ TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
   ASSERT_EQ(CreateAs(kMonitorLog), 0u);
   {
     sim::ActAs as("bob");
-    ASSERT_EQ(OpenAs(kMonitorLog, GENERIC_READ), 0u);
+    ASSERT_EQ(OpenError(kMonitorLog, GENERIC_READ), 0u);
   }
   const std::string ann = std::string(kOutput) + "ann\\";
   {
@@ -438,7 +399,7 @@ TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
   {
     sim::ActAs as("bob");
     for (const std::string& file : {ann + "letter.pdf", ann + "draft.ps", std::string(kMonitorLog)})
-      EXPECT_EQ(OpenAs(file, GENERIC_READ), ERROR_ACCESS_DENIED) << file;
+      EXPECT_EQ(OpenError(file, GENERIC_READ), ERROR_ACCESS_DENIED) << file;
     EXPECT_EQ(ListAs(ann), ERROR_ACCESS_DENIED);
     EXPECT_EQ(CreateAs(ann + "planted.pdf"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(CreateAs(std::string(kOutput) + "planted.pdf"), ERROR_ACCESS_DENIED);
@@ -448,9 +409,9 @@ TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
   {
     sim::ActAs as("ann");
     EXPECT_EQ(ListAs(ann), 0u);
-    EXPECT_EQ(OpenAs(ann + "letter.pdf", GENERIC_READ), 0u);
-    EXPECT_EQ(OpenAs(ann + "letter.pdf", GENERIC_WRITE), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(OpenAs(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenError(ann + "letter.pdf", GENERIC_READ), 0u);
+    EXPECT_EQ(OpenError(ann + "letter.pdf", GENERIC_WRITE), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenError(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
     EXPECT_EQ(CreateAs(ann + "planted.pdf"), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(DeleteFileA((ann + "draft.ps").c_str()));
   }
@@ -459,7 +420,8 @@ TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
   {
     sim::ActAs as("carol");
     Print("memo", "%!PS\n(memo) show\n");
-    EXPECT_EQ(OpenAs(std::string(kOutput) + "carol\\memo.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OpenError(std::string(kOutput) + "carol\\memo.pdf", GENERIC_READ),
+              ERROR_ACCESS_DENIED);
   }
   EXPECT_TRUE(m.files.Exists(std::string(kOutput) + "carol\\memo.pdf"));
   EXPECT_NE(MonitorLog().find("\"carol\" is no user account of this machine: its files go to "
@@ -469,8 +431,8 @@ TEST_P(PrivateOnEachNt, EachUsersJobsAreTheirsAlone) {
 
   RunSetup();
   sim::ActAs as("bob");
-  EXPECT_EQ(OpenAs(ann + "letter.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(OpenAs(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(OpenError(ann + "letter.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(OpenError(kMonitorLog, GENERIC_READ), ERROR_ACCESS_DENIED);
 }
 
 // Where the setup could not secure the product tree, the output folder the
@@ -490,7 +452,8 @@ TEST_F(PrintTest, OutputFolderTheMonitorMakesTakesNoFolderFromUsers) {
   EXPECT_FALSE(CreateDirectoryA((std::string(kOutput) + "carol").c_str(), nullptr));
   EXPECT_EQ(CreateAs(std::string(kOutput) + "planted.pdf"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ListAs(kOutput), 0u);
-  EXPECT_EQ(OpenAs(std::string(kOutput) + "ann\\letter.pdf", GENERIC_READ), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(OpenError(std::string(kOutput) + "ann\\letter.pdf", GENERIC_READ),
+            ERROR_ACCESS_DENIED);
 }
 
 INSTANTIATE_TEST_SUITE_P(Nt, PrivateOnEachNt,

@@ -17,15 +17,6 @@ BOOL WINAPI InitializeMonitorEx9x(LPSTR registry_root, Monitor9xTable* monitor);
 
 namespace test {
 
-namespace {
-
-template <typename Function>
-FARPROC Export(Function function) {
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-}
-
-}  // namespace
-
 void RegisterMonitorImages(sim::Machine& m) {
   const std::map<std::string, FARPROC> nt = {
       {"InitializePrintMonitor2", Export(InitializePrintMonitor2)},
@@ -37,6 +28,57 @@ void RegisterMonitorImages(sim::Machine& m) {
   m.AddLibraryImage(sim::LibraryImage{" monitor", own, nine_x});
   m.AddLibraryImage(sim::LibraryImage{kNewMonitorImage, own, nt});
   m.AddLibraryImage(sim::LibraryImage{"tavmon95", PROCESSOR_ARCHITECTURE_INTEL, nine_x});
+}
+
+BOOL AddLevel3Driver(DWORD version) {
+  sim::Machine& m = sim::M();
+  std::string dir = m.platform().driver_dir + "\\";
+  for (const char* f : {"pscript.dll", "gs.PPD", "Tavrinui.dll"}) m.files.Put(dir + f, f);
+  std::string driver = dir + "pscript.dll", data = dir + "gs.PPD", config = dir + "Tavrinui.dll";
+  DRIVER_INFO_3A info = {};
+  info.cVersion = version;
+  info.pName = const_cast<LPSTR>(kDriver);
+  info.pEnvironment = const_cast<LPSTR>(m.platform().environment.c_str());
+  info.pDriverPath = driver.data();
+  info.pDataFile = data.data();
+  info.pConfigFile = config.data();
+  info.pDefaultDataType = const_cast<LPSTR>("RAW");
+  return AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&info));
+}
+
+HANDLE AddPrinter(const char* name, const char* port, const char* driver, const char* processor) {
+  PRINTER_INFO_2A info = {};
+  info.pPrinterName = const_cast<LPSTR>(name);
+  info.pPortName = const_cast<LPSTR>(port);
+  info.pDriverName = const_cast<LPSTR>(driver);
+  info.pPrintProcessor = const_cast<LPSTR>(processor);
+  return AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+}
+
+DWORD OpenError(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+  HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(file);
+  return 0;
+}
+
+DWORD PrintDocument(const std::string& name, const std::string& data, const char* datatype,
+                    size_t piece) {
+  HANDLE printer = nullptr;
+  EXPECT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, nullptr));
+  DOC_INFO_1A doc = {const_cast<LPSTR>(name.c_str()), nullptr, const_cast<LPSTR>(datatype)};
+  const DWORD id = StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&doc));
+  EXPECT_NE(id, 0u);
+  const size_t step = piece ? piece : data.size();
+  for (size_t done = 0; done < data.size(); done += step) {
+    std::string part = data.substr(done, step);
+    DWORD written = 0;
+    EXPECT_TRUE(WritePrinter(printer, &part[0], static_cast<DWORD>(part.size()), &written));
+  }
+  EXPECT_TRUE(EndDocPrinter(printer));
+  EXPECT_TRUE(ClosePrinter(printer));
+  return id;
 }
 
 void MachineTest::Boot(const sim::Platform& platform) {

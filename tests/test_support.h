@@ -45,6 +45,38 @@ inline constexpr char kRebootRightsMessage[] =
 inline constexpr char kNewMonitorImage[] = "tavmon 2.0";
 void RegisterMonitorImages(sim::Machine& m);
 
+// A function as a library image exports it.
+template <typename Function>
+FARPROC Export(Function function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+// 0 when the call succeeded, else its last error.
+inline DWORD Outcome(BOOL ok) { return ok ? 0 : GetLastError(); }
+
+// The printer driver the spooler tests install.
+inline constexpr char kDriver[] = "TAVRIN Printer Driver";
+
+// Adds kDriver at level 3 in `version` for the platform's environment, its
+// files (pscript.dll, gs.PPD, Tavrinui.dll) put in the driver folder.
+BOOL AddLevel3Driver(DWORD version);
+
+// Adds the printer `name` on `port` (AddPrinterA at level 2).
+HANDLE AddPrinter(const char* name, const char* port, const char* driver = kDriver,
+                  const char* processor = "winprint");
+
+// The error CreateFileA fails with for `path`, or 0 when it opens (the
+// handle is then closed).
+DWORD OpenError(const std::string& path, DWORD access,
+                DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE,
+                DWORD disposition = OPEN_EXISTING);
+
+// Prints `data` to the printer "TAVRIN" as document `name` the way an
+// application does: StartDocPrinterA with `datatype`, then WritePrinter in
+// pieces of at most `piece` bytes (0: all in one). Returns the job's id.
+DWORD PrintDocument(const std::string& name, const std::string& data,
+                    const char* datatype = nullptr, size_t piece = 0);
+
 // A fixture that boots a machine for every test and runs the program on it.
 class MachineTest : public ::testing::Test {
  protected:

@@ -11,11 +11,13 @@
 #include "sim/handles.h"
 #include "sim/machine.h"
 #include "sim/win32_api.h"
+#include "test_support.h"
 
 namespace {
 
 using sim::M;
 using sim::Platform;
+using test::OpenError;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kUntouched = 0xDEADBEEF;
@@ -23,15 +25,6 @@ constexpr DWORD kUntouched = 0xDEADBEEF;
 HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING) {
   return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
-}
-
-// The error an open fails with, or 0 when it succeeds (the handle is closed).
-DWORD OpenError(const std::string& path, DWORD access, DWORD share,
-                DWORD disposition = OPEN_EXISTING) {
-  HANDLE h = Open(path, access, share, disposition);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  CloseHandle(h);
-  return 0;
 }
 
 DWORD DeleteError(const std::string& path) {
@@ -694,10 +687,6 @@ TEST(SimFiles, AFullDiskTakesWhatFitsAndDeletingGivesItBack) {
   EXPECT_FALSE(GetDiskFreeSpaceExA("D:\\", &caller, nullptr, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
-
-}  // namespace
-
-namespace {
 
 // The SIDs of the entries of the DACL at `path`, marked "+" when inherited.
 std::vector<std::string> EntriesOf(const std::string& path) {

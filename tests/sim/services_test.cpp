@@ -4,10 +4,11 @@
 
 #include "common/win32.h"
 #include "sim/machine.h"
+#include "test_support.h"
 
 namespace {
 
-DWORD Outcome(BOOL ok) { return ok ? 0 : GetLastError(); }
+using test::Outcome;
 
 class ServicesTest : public ::testing::Test {
  protected:

