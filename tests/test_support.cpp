@@ -19,10 +19,10 @@ namespace test {
 
 void RegisterMonitorImages(sim::Machine& m) {
   const std::map<std::string, FARPROC> nt = {
-      {"InitializePrintMonitor2", Export(InitializePrintMonitor2)},
-      {"InitializePrintMonitor", Export(InitializePrintMonitor)}};
+      {"InitializePrintMonitor2", sim::AsFarproc(InitializePrintMonitor2)},
+      {"InitializePrintMonitor", sim::AsFarproc(InitializePrintMonitor)}};
   std::map<std::string, FARPROC> nine_x = nt;
-  nine_x["InitializeMonitorEx"] = Export(InitializeMonitorEx9x);
+  nine_x["InitializeMonitorEx"] = sim::AsFarproc(InitializeMonitorEx9x);
   const WORD own = m.platform().architecture;
   m.AddLibraryImage(sim::LibraryImage{"tavmon", own, nt});
   m.AddLibraryImage(sim::LibraryImage{" monitor", own, nine_x});

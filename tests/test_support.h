@@ -45,12 +45,6 @@ inline constexpr char kRebootRightsMessage[] =
 inline constexpr char kNewMonitorImage[] = "tavmon 2.0";
 void RegisterMonitorImages(sim::Machine& m);
 
-// A function as a library image exports it.
-template <typename Function>
-FARPROC Export(Function function) {
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-}
-
 // 0 when the call succeeded, else its last error.
 inline DWORD Outcome(BOOL ok) { return ok ? 0 : GetLastError(); }
 

@@ -285,9 +285,9 @@ class SpoolerMonitorTest : public ::testing::Test {
     m.Reset(platform);
     fake = Fake();
     const std::map<std::string, FARPROC> all = {
-        {"InitializePrintMonitor2", test::Export(InitializePrintMonitor2)},
-        {"InitializePrintMonitor", test::Export(InitializePrintMonitor)},
-        {"InitializeMonitorEx", test::Export(InitializeMonitorEx)}};
+        {"InitializePrintMonitor2", sim::AsFarproc(InitializePrintMonitor2)},
+        {"InitializePrintMonitor", sim::AsFarproc(InitializePrintMonitor)},
+        {"InitializeMonitorEx", sim::AsFarproc(InitializeMonitorEx)}};
     sim::LibraryImage image{"fakemon", processor == 0xFFFF ? platform.architecture : processor, {}};
     for (const auto& entry : all)
       if (entries.empty() || std::count(entries.begin(), entries.end(), entry.first))
