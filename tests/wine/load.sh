@@ -32,8 +32,7 @@ SIZE_KB=${LOAD_KB:-200}
 GDI_EVERY=${LOAD_GDI_EVERY:-10}
 WARMUP=${LOAD_WARMUP:-20}
 
-run_setup
-check "install: the printer's key exists" enable_printer
+if install_printer; then pass "install: the printer's key exists"; else fail "install: the printer's key exists"; fi
 PAGES=$(python3 "$TOP/tests/wine/make_load_ps.py" "$JOBS" "$SIZE_KB" "$C/load" "$GDI_EVERY")
 echo "$JOBS jobs: RAW jobs of $SIZE_KB KB ($PAGES pages), every ${GDI_EVERY}th a GDI job"
 
