@@ -44,8 +44,8 @@ for f in "${others[@]}"; do
 done
 
 # The programs and libraries are of the edition's machine (the PE header's
-# machine field: 0x14c i386, 0x8664 x64); a Unix script staged as
-# gswin32c.exe is no PE file and is left out.
+# machine field: 0x14c i386, 0x8664 x64), Ghostscript's console program
+# included.
 # pe_machine FILE: the machine field in hex, or nothing for a non-PE file.
 pe_machine() {
   [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ] || return 0
@@ -56,8 +56,19 @@ pe_machine() {
 want_machine=014c; [ "$edition" = win64 ] && want_machine=8664
 for f in setup.exe res/drivedir/tavmon.dll res/drivedir/tavmona.dll res/convert/gswin32c.exe; do
   machine=$(pe_machine "$root/$f")
-  if [ -z "$machine" ] || [ "$machine" = "$want_machine" ]; then pass
+  if [ "$machine" = "$want_machine" ]; then pass
   else fail "$f is built for machine 0x$machine, not the $edition edition's 0x$want_machine"; fi
+done
+
+# The fonts Ghostscript finds through the response file's "-Ifonts" (it runs
+# in its own folder): the URW base-35 fonts, each named in the Fontmap.
+fonts="$root/res/convert/fonts"
+if grep -q '^-Ifonts' "$root/res/pdfwrite.rsp"; then pass; else fail "res/pdfwrite.rsp does not name the fonts folder"; fi
+count=$(ls "$fonts"/*.t1 2>/dev/null | wc -l)
+if [ "$count" -eq 35 ]; then pass; else fail "res/convert/fonts holds $count of the 35 base fonts"; fi
+for f in "$fonts"/*.t1; do
+  [ -f "$f" ] || continue
+  if grep -q "($(basename "$f"))" "$fonts/Fontmap" 2>/dev/null; then pass; else fail "the Fontmap does not name $(basename "$f")"; fi
 done
 
 # The product settings file the setup reads and writes.
@@ -171,7 +182,7 @@ if command -v gs >/dev/null 2>&1; then
 showpage
 %%EOF
 EOF
-  if gs "@$root/res/pdfwrite.rsp" -sOutputFile="$tmp/out.pdf" -c save pop -f - < "$tmp/job.ps" &&
+  if (cd "$root/res/convert" && gs "@$root/res/pdfwrite.rsp" -sOutputFile="$tmp/out.pdf" -c save pop -f - < "$tmp/job.ps") &&
     [ "$(head -c 5 "$tmp/out.pdf")" = "%PDF-" ]; then
     pass
     if command -v pdfinfo >/dev/null 2>&1; then

@@ -2,7 +2,10 @@
 # From a fresh Debian 12 machine to a PDF printed through Tavrin: installs
 # what is missing, builds the Windows programs, installs the product with
 # setup.exe in a new Wine prefix, prints a sample document to the printer
-# "TAVRIN" as an application would, and leaves
+# "TAVRIN" as an application would, and leaves the PDF that the product's own
+# Ghostscript for Windows (scripts/build-ghostscript.sh, run in the prefix by
+# the port monitor) made of it; the host's gs plays no part and need not be
+# installed:
 #
 #   build/demo/sample.pdf        the PDF the port monitor made
 #   build/demo/sample-page1.png  its first page at 60 dpi
@@ -22,8 +25,8 @@ PAGES=3
 step() { printf '\n== %s\n' "$*"; }
 die() { printf '\ndemo: %s\n' "$*" >&2; exit 1; }
 
-step "Packages (compilers, Wine, Ghostscript, PDF tools)"
-"$TOP/scripts/deps.sh" native win32 win64 wine print
+step "Packages (compilers, Wine, the sources' tools, PDF tools)"
+"$TOP/scripts/deps.sh" native win32 win64 wine pdf
 
 if why=$("$TOP/scripts/host-runs-i386.sh"); then
   EDITION=win32 VERSION=winxp WHAT="the 32-bit edition on Windows XP (a 32-bit Wine prefix)"
@@ -37,6 +40,9 @@ cd "$TOP"
 cmake --preset "$EDITION" >/dev/null
 cmake --build --preset "$EDITION"
 
+step "Ghostscript for Windows, $EDITION (from Debian's source; reused once built)"
+"$TOP/scripts/build-ghostscript.sh" "$EDITION"
+
 step "A fresh Wine prefix: $WHAT, with the product unpacked"
 rm -rf "$DEMO"
 source "$TOP/tests/wine/lib.sh"
@@ -45,6 +51,15 @@ WORK="$DEMO"
 new_case demo "$VERSION"
 source "$TOP/tests/wine/printlib.sh"
 echo "prefix: $WINEPREFIX"
+
+GSWIN="$C/tavrin/res/convert/gswin32c.exe"
+[ "$(head -c 2 "$GSWIN")" = MZ ] || die "the staged $GSWIN is no Windows program"
+echo "Ghostscript in the product: C:\tavrin\res\convert\gswin32c.exe, $(wine 'C:\tavrin\res\convert\gswin32c.exe' --version 2>/dev/null | tr -d '\r') for Windows ($(file -b "$GSWIN" | cut -d, -f1))"
+if command -v gs >/dev/null 2>&1; then
+  echo "the host's $(command -v gs) is not used: the port runs the Windows program above"
+else
+  echo "the host has no gs on PATH: the port runs the Windows program above"
+fi
 
 step "setup.exe (message boxes answered OK)"
 run_setup
@@ -82,9 +97,16 @@ pdftotext "$DEMO/sample.pdf" "$DEMO/sample.txt"
 if [ "$GOT_PAGES" != "$PAGES" ] || ! grep -qxF "$DOCUMENT" "$DEMO/sample.txt"; then
   die "the PDF $DEMO/sample.pdf has $GOT_PAGES page(s) and lacks the document's text (expected $PAGES pages titled \"$DOCUMENT\"): the port monitor made a PDF without the job's PostScript reaching Ghostscript. Its log: set \"LogFileUse\"=1 in the port record. Prefix kept: $WINEPREFIX"
 fi
+pdffonts "$DEMO/sample.pdf" >"$DEMO/sample-fonts.txt"
+sed 's/^/  /' "$DEMO/sample-fonts.txt"
+# Every font of the PDF embedded (the "emb" column).
+awk 'NR > 2 && $(NF - 4) != "yes" {bad = 1} END {exit bad || NR < 3}' "$DEMO/sample-fonts.txt" ||
+  die "the PDF $DEMO/sample.pdf has a font that is not embedded (above)"
+PRODUCER=$(pdfinfo "$DEMO/sample.pdf" | sed -n 's/^Producer: *//p')
 pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$DEMO/sample.pdf" "$DEMO/sample-page1"
 [ -s "$DEMO/sample-page1.png" ] || die "pdftoppm made no picture of page 1"
 
 step "Done with $WHAT"
 echo "PDF made by the printer:  $DEMO/sample.pdf ($GOT_PAGES pages, in the prefix $WHERE\\$(basename "$PDF"))"
+echo "made by:                 $PRODUCER, the Windows gswin32c.exe run by the port monitor; fonts embedded"
 echo "its first page (60 dpi):  $DEMO/sample-page1.png"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages what the builds and tests need and the
-# machine lacks. Usage: scripts/deps.sh native|win32|win64|wine|print|fuzz ...
+# machine lacks. Usage: scripts/deps.sh native|win32|win64|wine|print|pdf|ghostscript|fuzz ...
 #
 # "wine" installs both of Debian's Wines: wine32 (the i386 architecture) for
 # the 32-bit edition's prefixes and wine64 for the 64-bit ones. Debian
@@ -17,6 +17,12 @@ for part in "$@"; do
     wine) packages+=(wine wine32 wine64 xvfb) ;;
     # Ghostscript behind the port, and the PDF tools that read its output.
     print) packages+=(ghostscript poppler-utils) ;;
+    # The PDF tools alone, for what needs no host Ghostscript.
+    pdf) packages+=(poppler-utils file) ;;
+    # Ghostscript for Windows (scripts/build-ghostscript.sh): Debian's source
+    # packages are unpacked by dpkg-source; zlib comes from Debian's mingw
+    # package, the fonts from fonts-urw-base35.
+    ghostscript) packages+=(cmake make gcc autoconf zlib1g-dev dpkg-dev xz-utils libz-mingw-w64-dev fonts-urw-base35) ;;
     # The libFuzzer targets: clang, its sanitizer and fuzzer runtimes
     # (libclang-rt), llvm-symbolizer for their reports (llvm-14), and
     # GoogleTest, which configuring the project looks for.

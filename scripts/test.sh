@@ -2,7 +2,9 @@
 # Runs every test: the unit tests on the simulated machine, once plainly and
 # once with AddressSanitizer and UndefinedBehaviorSanitizer; the libFuzzer
 # targets (scripts/fuzz.sh), a minute each; both Windows builds (32-bit and
-# 64-bit) with their import checks; and the Wine suite,
+# 64-bit) and both Ghostscripts for Windows (scripts/build-ghostscript.sh)
+# with their import checks; and the Wine suite, whose conversions all run
+# through those Ghostscripts,
 # which runs the 64-bit edition on Wine posing as Windows XP x64 and 10 and,
 # where this host can run 32-bit x86 programs, the 32-bit edition posing as
 # Windows 98, NT 4.0, 2000 and XP and in a 64-bit prefix (WOW64). Where it
@@ -10,7 +12,7 @@
 # Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native win32 win64 wine print fuzz
+scripts/deps.sh native win32 win64 wine print ghostscript fuzz
 
 status=0
 for preset in native native-asan; do
@@ -41,6 +43,12 @@ for lib in tavmon95.dll tavmona95.dll; do
     status=1
   fi
 done
+
+# Ghostscript for Windows, one per edition, from Debian's source (reused
+# while its inputs are unchanged).
+echo "=== ghostscript ==="
+scripts/build-ghostscript.sh win32 win64 || status=1
+scripts/check-imports.sh build/ghostscript/win32/gswin32c.exe build/ghostscript/win64/gswin32c.exe || status=1
 
 echo "=== wine ==="
 ctest --preset wine -j2 || status=1

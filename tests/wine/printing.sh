@@ -7,15 +7,49 @@
 # documents named in any script, with an application's decorations or with
 # '%' give PDFs under the names a user expects, and nothing else.
 #
-# With TAVRIN_GS_STANDIN=script the staged gswin32c.exe is a Unix script,
-# which Wine gives neither a pipe nor a process handle: the monitor's way
-# for a "Command" that is no Windows program. The memory part is skipped
-# then (the job is not streamed on that way).
+# Every conversion runs through the product's own Ghostscript for Windows.
+# With TAVRIN_PRINTING_COMMAND=unix-script the port's "Command" is instead a
+# Unix script running the host's gs, which Wine gives neither a pipe nor a
+# process handle: the monitor's way for a "Command" that is no Windows
+# program. The memory part is skipped then (the job is not streamed on that
+# way).
 source "$(dirname "$0")/lib.sh"
-STANDIN=${TAVRIN_GS_STANDIN:-relay}
-new_case "printing-$STANDIN" "${1:?usage: printing.sh win98|nt40|win2k|winxp|winxp64|win10}"
+COMMAND_KIND=${TAVRIN_PRINTING_COMMAND:-windows}
+new_case "printing-$COMMAND_KIND" "${1:?usage: printing.sh win98|nt40|win2k|winxp|winxp64|win10}"
 source "$(dirname "$0")/printlib.sh"
 OUT=$(OUTPUT_DIR)
+
+# use_host_gs_script: makes the port's "Command" C:\testtools\gs-host.exe, a
+# "#!/bin/sh" script that runs the host's gs with the same arguments, the
+# Windows paths of "@file" and "-sOutputFile=" turned into Unix paths (Wine
+# runs it as a Unix program, the arguments split by the Windows rules).
+use_host_gs_script() {
+  mkdir -p "$C/testtools"
+  cat >"$C/testtools/gs-host.exe" <<'SCRIPT'
+#!/bin/sh
+# unix_path PATH: the Unix path of a Windows path on a drive of the prefix.
+unix_path() {
+  case "$1" in
+    [A-Za-z]:\\*)
+      drive=$(printf '%s' "$1" | cut -c1 | tr 'A-Z' 'a-z')
+      printf '%s' "${WINEPREFIX:-$HOME/.wine}/dosdevices/$drive:$(printf '%s' "$1" | cut -c3- | tr '\\' '/')" ;;
+    *) printf '%s' "$1" ;;
+  esac
+}
+n=$#
+while [ "$n" -gt 0 ]; do
+  arg=$1; shift; n=$((n - 1))
+  case "$arg" in
+    @*) arg="@$(unix_path "${arg#@}")" ;;
+    -sOutputFile=*) arg="-sOutputFile=$(unix_path "${arg#-sOutputFile=}")" ;;
+  esac
+  set -- "$@" "$arg"
+done
+exec gs "$@"
+SCRIPT
+  chmod 755 "$C/testtools/gs-host.exe"
+  set_port_value Command REG_SZ 'C:\testtools\gs-host.exe'
+}
 
 # pdf_text FILE: the text of a PDF, blank lines removed.
 pdf_text() { pdftotext "$1" - 2>/dev/null | sed -e 's/^ *//' -e 's/ *$//' | grep -v '^$' || true; }
@@ -23,6 +57,7 @@ pdf_pages() { pdfinfo "$1" 2>/dev/null | awk '/^Pages:/ {print $2}'; }
 only_one() { test "$(printf '%s\n' "$1" | grep -c .)" -eq 1; }
 
 if install_printer; then pass "install: the printer's key exists"; else fail "install: the printer's key exists"; fi
+[ "$COMMAND_KIND" = unix-script ] && use_host_gs_script
 check "install: Wine's answer to the printer record, as the lifecycle case has it" has_line "$LOG" "AddPrinter: 87"
 
 # (a) A GDI job of known text.
@@ -47,6 +82,110 @@ check "text job: the last line of the paragraph" has_line "$CASE/a.txt" \
   "the quick brown fox jumps over the lazy dog 0123456789."
 check "text job: page 1 numbered" has_line "$CASE/a.txt" "Page 1 of 2"
 check "text job: page 2 numbered" has_line "$CASE/a.txt" "Page 2 of 2"
+
+# (a2) What a user sees of a 3-page document. The driver's PostScript is
+# captured once (printed to a file) and sent as a RAW job: the PDF holds the
+# three pages and their text with every font embedded (Wine's driver embeds
+# its TrueType fonts). A RAW job naming four of the base fonts without
+# embedding them, as many applications' PostScript does, gets them from
+# the URW fonts staged beside Ghostscript: embedded, under the names asked
+# for. Each page, rendered by the host's gs, matches the host gs's rendering
+# of the same PostScript (with Debian's copy of the same fonts) within 0.5%
+# of its pixels.
+# embedded_fonts PDF LABEL: the PDF has fonts, each of them embedded; their
+# list is left in $CASE/LABEL-fonts.txt.
+embedded_fonts() {
+  pdffonts "$1" >"$CASE/$2-fonts.txt" 2>&1 || true
+  check "$2: fonts in the PDF" test "$(awk 'NR > 2' "$CASE/$2-fonts.txt" | grep -c .)" -gt 0
+  check "$2: every font embedded" awk 'NR > 2 && $(NF - 4) != "yes" {bad = 1} END {exit bad}' \
+    "$CASE/$2-fonts.txt"
+}
+# looks_as_drawn PS PDF PAGES LABEL: each page of PDF drawn by the host's gs
+# differs from its drawing of PS in at most 0.5% of the pixels.
+looks_as_drawn() {
+  if ! command -v gs >/dev/null 2>&1; then
+    echo "skip - $4: the rendering comparison needs the host's gs"
+    return
+  fi
+  # PostScript that names no paper gets the converter's default: US Letter
+  # from Ghostscript for Windows, A4 from Debian's gs (libpaper).
+  local paper=letter
+  [ "$COMMAND_KIND" = windows ] || paper=a4
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pgmraw -r50 -sPAPERSIZE=$paper -o "$CASE/$4-ps-%d.pgm" "$1" \
+    >/dev/null 2>&1 || true
+  gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pgmraw -r50 -o "$CASE/$4-pdf-%d.pgm" "$2" >/dev/null 2>&1 || true
+  local page result
+  for page in $(seq "$3"); do
+    if result=$(python3 "$TOP/tests/wine/compare_pages.py" "$CASE/$4-ps-$page.pgm" "$CASE/$4-pdf-$page.pgm" 0.5 2>&1); then
+      pass "$4: page $page as the host gs draws the PostScript ($result)"
+    else
+      fail "$4: page $page as the host gs draws the PostScript ($result)"
+    fi
+  done
+}
+print_job "Look capture" --pages 3 --output 'C:\look.ps'
+check "3-page document: the driver's PostScript captured" test -s "$C/look.ps"
+cp "$C/look.ps" "$CASE/look.ps" 2>/dev/null || true
+print_job "Three pages" --raw 'C:\look.ps'
+check "3-page document: a PDF appeared" wait_for_pdfs 1 120
+check "3-page document: three pages" test "$(pdf_pages "$OUT/Three pages.pdf")" = 3
+check "3-page document: the text of page 3" has_line <(pdf_text "$OUT/Three pages.pdf") "Page 3 of 3"
+embedded_fonts "$OUT/Three pages.pdf" "3-page document"
+looks_as_drawn "$CASE/look.ps" "$OUT/Three pages.pdf" 3 "3-page document"
+rm -f "$C/look.ps"
+
+cat >"$CASE/base.ps" <<'PS'
+%!PS-Adobe-3.0
+%%Pages: 1
+%%EndComments
+%%Page: 1 1
+/Times-Roman findfont 28 scalefont setfont 72 700 moveto (Times-Roman: Tavrin base fonts) show
+/Helvetica-Bold findfont 28 scalefont setfont 72 640 moveto (Helvetica-Bold: 0123456789) show
+/Courier findfont 24 scalefont setfont 72 580 moveto (Courier: the quick brown fox) show
+/Symbol findfont 28 scalefont setfont 72 520 moveto (abgdpSW) show
+showpage
+%%EOF
+PS
+cp "$CASE/base.ps" "$C/base.ps"
+print_job "Base fonts" --raw 'C:\base.ps'
+check "base fonts: a PDF appeared" wait_for_pdfs 1 120
+check "base fonts: the text" has_line <(pdf_text "$OUT/Base fonts.pdf") "Courier: the quick brown fox"
+embedded_fonts "$OUT/Base fonts.pdf" "base fonts"
+for font in Times-Roman Helvetica-Bold Courier Symbol; do
+  check "base fonts: $font embedded under its name" grep -Eq "^[A-Z]{6}\+$font " "$CASE/base fonts-fonts.txt"
+done
+looks_as_drawn "$CASE/base.ps" "$OUT/Base fonts.pdf" 1 "base fonts"
+rm -f "$C/base.ps"
+
+# (a3) Wine's Notepad printing a text file to TAVRIN, the default printer
+# (its print dialog answered OK by boxwatch.exe): the PDF, named after the
+# file, holds the file's lines.
+wine reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /t REG_SZ \
+  /d 'TAVRIN,winspool,TAVRINPORT' /f >/dev/null 2>&1
+printf 'Notepad line one for Tavrin\r\nNotepad line two: the quick brown fox\r\n' >"$C/notes.txt"
+JOB=$((JOB + 1)); JOB_BEFORE="$CASE/job-$JOB.before"; output_files >"$JOB_BEFORE"
+rm -f "$C/notepad-boxes.txt" "$C/notepad-boxes.txt.stop"
+wine "$W32/boxwatch.exe" 'C:\notepad-boxes.txt' 120 ok >/dev/null 2>&1 &
+WATCHER=$!
+sleep 1
+wine notepad /p 'C:\notes.txt' >"$CASE/notepad.txt" 2>&1 &
+NOTEPAD=$!
+# notes_pdf: whether notes.pdf is there, complete (the temporary name the
+# job's PDF has before it is renamed is complete first).
+notes_pdf() {
+  local deadline=$((SECONDS + $(wait_limit 120)))
+  until complete_pdf "$OUT/notes.pdf"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
+}
+check "Notepad: a PDF named after the file" notes_pdf
+kill "$NOTEPAD" 2>/dev/null || true
+touch "$C/notepad-boxes.txt.stop"
+wait "$WATCHER" "$NOTEPAD" 2>/dev/null || true
+NOTEPAD_PDF=notes.pdf
+check "Notepad: its print dialog answered" grep -q '^Print' "$C/notepad-boxes.txt"
+check "Notepad: nothing but that file added" test "$(new_outputs '')" = "notes.pdf"
+check "Notepad: the first line" has_line <(pdf_text "$OUT/$NOTEPAD_PDF") "Notepad line one for Tavrin"
+check "Notepad: the second line" has_line <(pdf_text "$OUT/$NOTEPAD_PDF") "Notepad line two: the quick brown fox"
+embedded_fonts "$OUT/$NOTEPAD_PDF" "Notepad"
 
 # (b) Two jobs with the same document name.
 print_job "Twice" --pages 1
@@ -75,7 +214,7 @@ check "unsafe name: the letters kept in order" grep -qx 'a.*b.*c.*d.*e.*f.*g.*h.
 [ -n "$SAFE" ] && check "unsafe name: the file is the job" has_line <(pdf_text "$OUT/$SAFE") "Tavrin sample document"
 
 # (e) A small and a large RAW job of text: the same peak memory.
-if [ "$STANDIN" = relay ]; then
+if [ "$COMMAND_KIND" = windows ]; then
   python3 "$TOP/tests/wine/make_text_ps.py" 1 "$C/small.ps" >"$CASE/small.pages"
   python3 "$TOP/tests/wine/make_text_ps.py" 50 "$C/large.ps" >"$CASE/large.pages"
   print_job "Small job" --raw 'C:\small.ps'
@@ -114,10 +253,12 @@ check "rejected job: no PDF" test -z "$(new_outputs .pdf)"
 check "rejected job: one file kept, named after the document" test "$KEPT" = "Bad job.ps"
 check "rejected job: the kept file is the job's PostScript" cmp "$CASE/bad.ps" "$OUT/Bad job.ps"
 tr -d '\r' <"$C/tavrin/monitor.log" >"$CASE/monitor.log" 2>/dev/null || : >"$CASE/monitor.log"
-# Ghostscript's own message ("Error: /undefined in this_is_no_operator") or
-# its exit code.
-check "rejected job: the log gives Ghostscript's reason" \
-  grep -Eqi 'this_is_no_operator|/undefined|exit code:? *[1-9]' "$CASE/monitor.log"
+# Ghostscript's own message, then the monitor's line with its exit code.
+check "rejected job: the log gives Ghostscript's error" grep -q \
+  "^\(.*\)\?Error: /undefined in this_is_no_operator\$" "$CASE/monitor.log"
+# A Unix program's exit code cannot be seen: its output tells instead.
+[ "$COMMAND_KIND" = windows ] && check "rejected job: the log gives the exit code" \
+  grep -Eq '"Bad job": job [0-9]+ failed: the program ended with exit code 1;' "$CASE/monitor.log"
 
 # (f) A "Command" that cannot be started, and one that ends well but leaves
 # no PDF (the recorder, which reads nothing and writes nothing): each job

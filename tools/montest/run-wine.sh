@@ -13,7 +13,7 @@
 # is deleted and made afresh. Wine's PostScript driver is copied into the
 # prefix's printer-driver directory as montest.drv, so that the check can
 # add a driver and print. The product is staged to C:\tavrin
-# (scripts/stage-product.sh: Ghostscript is a stand-in running the host's gs)
+# (scripts/stage-product.sh, with the product's Ghostscript for Windows)
 # so that the port gets the record the setup writes and PostScript jobs
 # become PDF files in C:\tavrin\output; the PDF of known text is checked
 # with pdftotext here. Needs the version's edition built (cmake --build
