@@ -17,7 +17,9 @@ verdict() { awk -v r="$1" -v t="$2" 'BEGIN { if (r != "-" && r <= t) print "ok";
 ROWS=()
 row() {
   local line
-  line=$(printf '| %s | %s | %s | %s | <= %s | %s |' "$1" "$2" "$3" "$4" "$5" "$6")
+  local target="<= $5"
+  [ "$5" = - ] && target=-
+  line=$(printf '| %s | %s | %s | %s | %s | %s |' "$1" "$2" "$3" "$4" "$target" "$6")
   ROWS+=("$line")
   echo "$line"
 }

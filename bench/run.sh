@@ -8,7 +8,8 @@
 #
 #   install  a first install's wall time vs the waits it prescribes (<= 1.10)
 #   print    a 50-page document through the spooler and the port monitor
-#            vs Ghostscript directly on the same PostScript (<= 1.10)
+#            vs the same Windows Ghostscript under Wine on the file (<= 1.5), and
+#            vs the host's gs on it (for information)
 #   memory   the printing process's peak memory, 50 MB job vs 1 MB job (<= 1.10)
 #   load     300 RAW jobs of 200 KB from one process through the spooler and
 #            the port monitor vs gs directly on the same files, in jobs per

@@ -33,6 +33,9 @@ GDI_EVERY=${LOAD_GDI_EVERY:-10}
 WARMUP=${LOAD_WARMUP:-20}
 
 if install_printer; then pass "install: the printer's key exists"; else fail "install: the printer's key exists"; fi
+# A failed job's reason (and Ghostscript's own output) in C:\tavrin\monitor.log,
+# outside the output folder; shown at the end when there is one.
+use_monitor_log
 PAGES=$(python3 "$TOP/tests/wine/make_load_ps.py" "$JOBS" "$SIZE_KB" "$C/load" "$GDI_EVERY")
 echo "$JOBS jobs: RAW jobs of $SIZE_KB KB ($PAGES pages), every ${GDI_EVERY}th a GDI job"
 
@@ -168,4 +171,9 @@ check "file descriptors after job $JOBS within 10% of those after job $WARMUP" w
 check "resident memory after job $JOBS within 10% of that after job $WARMUP" within_10 "${M1:-}" "${M2:-}"
 
 rm -rf "$C/load"
+read_monitor_log
+if [ "$(wc -c <"$MONITOR_LOG")" -gt 3 ]; then
+  echo "the monitor's log:"
+  sed 's/^/  /' "$MONITOR_LOG" | cut -c1-400
+fi
 finish

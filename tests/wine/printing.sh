@@ -160,32 +160,38 @@ rm -f "$C/base.ps"
 # (a3) Wine's Notepad printing a text file to TAVRIN, the default printer
 # (its print dialog answered OK by boxwatch.exe): the PDF, named after the
 # file, holds the file's lines.
-wine reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /t REG_SZ \
-  /d 'TAVRIN,winspool,TAVRINPORT' /f >/dev/null 2>&1
-printf 'Notepad line one for Tavrin\r\nNotepad line two: the quick brown fox\r\n' >"$C/notes.txt"
-JOB=$((JOB + 1)); JOB_BEFORE="$CASE/job-$JOB.before"; output_files >"$JOB_BEFORE"
-rm -f "$C/notepad-boxes.txt" "$C/notepad-boxes.txt.stop"
-wine "$W32/boxwatch.exe" 'C:\notepad-boxes.txt' 120 ok >/dev/null 2>&1 &
-WATCHER=$!
-sleep 1
-wine notepad /p 'C:\notes.txt' >"$CASE/notepad.txt" 2>&1 &
-NOTEPAD=$!
-# notes_pdf: whether notes.pdf is there, complete (the temporary name the
-# job's PDF has before it is renamed is complete first).
-notes_pdf() {
-  local deadline=$((SECONDS + $(wait_limit 120)))
-  until complete_pdf "$OUT/notes.pdf"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
-}
-check "Notepad: a PDF named after the file" notes_pdf
-kill "$NOTEPAD" 2>/dev/null || true
-touch "$C/notepad-boxes.txt.stop"
-wait "$WATCHER" "$NOTEPAD" 2>/dev/null || true
-NOTEPAD_PDF=notes.pdf
-check "Notepad: its print dialog answered" grep -q '^Print' "$C/notepad-boxes.txt"
-check "Notepad: nothing but that file added" test "$(new_outputs '')" = "notes.pdf"
-check "Notepad: the first line" has_line <(pdf_text "$OUT/$NOTEPAD_PDF") "Notepad line one for Tavrin"
-check "Notepad: the second line" has_line <(pdf_text "$OUT/$NOTEPAD_PDF") "Notepad line two: the quick brown fox"
-embedded_fonts "$OUT/$NOTEPAD_PDF" "Notepad"
+# In the Windows 98 mode Wine's Notepad answers its print dialog but sends
+# no job to any printer (seen with TAVRIN as the default in win.ini too).
+if [ "$VERSION" = win98 ]; then
+  echo "skip - Notepad: not run, Wine's Notepad in the Windows 98 mode sends no job"
+else
+  wine reg add 'HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows' /v Device /t REG_SZ \
+    /d 'TAVRIN,winspool,TAVRINPORT' /f >/dev/null 2>&1
+  printf 'Notepad line one for Tavrin\r\nNotepad line two: the quick brown fox\r\n' >"$C/notes.txt"
+  JOB=$((JOB + 1)); JOB_BEFORE="$CASE/job-$JOB.before"; output_files >"$JOB_BEFORE"
+  rm -f "$C/notepad-boxes.txt" "$C/notepad-boxes.txt.stop"
+  wine "$W32/boxwatch.exe" 'C:\notepad-boxes.txt' 120 ok >/dev/null 2>&1 &
+  WATCHER=$!
+  sleep 1
+  wine notepad /p 'C:\notes.txt' >"$CASE/notepad.txt" 2>&1 &
+  NOTEPAD=$!
+  # notes_pdf: whether notes.pdf is there, complete (the temporary name the
+  # job's PDF has before it is renamed is complete first).
+  notes_pdf() {
+    local deadline=$((SECONDS + $(wait_limit 120)))
+    until complete_pdf "$OUT/notes.pdf"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
+  }
+  check "Notepad: a PDF named after the file" notes_pdf
+  kill "$NOTEPAD" 2>/dev/null || true
+  touch "$C/notepad-boxes.txt.stop"
+  wait "$WATCHER" "$NOTEPAD" 2>/dev/null || true
+  NOTEPAD_PDF=notes.pdf
+  check "Notepad: its print dialog answered" grep -q '^Print' "$C/notepad-boxes.txt"
+  check "Notepad: nothing but that file added" test "$(new_outputs '')" = "notes.pdf"
+  check "Notepad: the first line" has_line <(pdf_text "$OUT/$NOTEPAD_PDF") "Notepad line one for Tavrin"
+  check "Notepad: the second line" has_line <(pdf_text "$OUT/$NOTEPAD_PDF") "Notepad line two: the quick brown fox"
+  embedded_fonts "$OUT/$NOTEPAD_PDF" "Notepad"
+fi
 
 # (b) Two jobs with the same document name.
 print_job "Twice" --pages 1
