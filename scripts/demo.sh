@@ -54,7 +54,7 @@ echo "prefix: $WINEPREFIX"
 
 GSWIN="$C/tavrin/res/convert/gswin32c.exe"
 [ "$(head -c 2 "$GSWIN")" = MZ ] || die "the staged $GSWIN is no Windows program"
-echo "Ghostscript in the product: C:\tavrin\res\convert\gswin32c.exe, $(wine 'C:\tavrin\res\convert\gswin32c.exe' --version 2>/dev/null | tr -d '\r') for Windows ($(file -b "$GSWIN" | cut -d, -f1))"
+echo "Ghostscript in the product: C:\tavrin\res\convert\gswin32c.exe, Ghostscript $(wine 'C:\tavrin\res\convert\gswin32c.exe' --version 2>/dev/null | tr -d '\r') for Windows ($(file -b "$GSWIN" | cut -d, -f1))"
 if command -v gs >/dev/null 2>&1; then
   echo "the host's $(command -v gs) is not used: the port runs the Windows program above"
 else
