@@ -69,6 +69,7 @@ int RunPackageInstall() {
 
 BOOL CSetupApp::InitInstance() {
   const std::string arguments = ArgumentText(GetCommandLineA());
+  exit_code_ = 0;
   if (arguments == kPackageInstall || arguments == kPackageUninstall) {
     if (RefuseWrongEdition(true)) {
       exit_code_ = 1;
