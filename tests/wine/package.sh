@@ -37,8 +37,10 @@ cp "$CASE/dist-old/tavrin-$OLD_VERSION-$ARCH.msi" "$C/old.msi"
 # and $LOG (the setup log lines this run added, of the root $ROOT_UNIX).
 run_msiexec() {
   RUN=$((RUN + 1))
-  local setup_log="$ROOT_UNIX/tavrin/res/drivedir/setup.log" before=0 inode=
-  [ -f "$setup_log" ] && before=$(wc -l <"$setup_log") inode=$(stat -c %i "$setup_log")
+  local setup_log="$ROOT_UNIX/tavrin/res/drivedir/setup.log" before=0
+  # An upgrade removes the older product, its setup log with it
+  # (FRESH_LOG=1): the log is then the run's alone.
+  [ -f "$setup_log" ] && [ "${FRESH_LOG:-0}" != 1 ] && before=$(wc -l <"$setup_log")
   rm -f "$C/boxes.txt" "$C/boxes.txt.stop" "$C/started.log"
   wine "$W32/boxwatch.exe" 'C:\boxes.txt' 300 >/dev/null 2>&1 &
   local watcher=$!
@@ -54,8 +56,6 @@ run_msiexec() {
   cp "$C/boxes.txt" "$BOXES" 2>/dev/null || : >"$BOXES"
   { tr -d '\r' <"$C/started.log" >"$STARTED"; } 2>/dev/null || : >"$STARTED"
   if [ -f "$setup_log" ]; then
-    # An upgrade removes the older product, its setup log with it.
-    [ "$(stat -c %i "$setup_log")" = "$inode" ] || before=0
     tail -n +$((before + 1)) "$setup_log" | tr -d '\r' | cut -c16- >"$LOG"
   else
     : >"$LOG"
@@ -113,10 +113,36 @@ print_text() {
   fi
 }
 
+# 0. The other edition's package refuses before it changes anything: the
+# 32-bit one on 64-bit Windows by its launch condition, with setup.exe's
+# sentence; the 64-bit one on 32-bit Windows already by Windows Installer
+# (1633: not for this processor).
+OTHER=$([ "$EDITION" = win64 ] && echo win32 || echo win64)
+OTHER_ARCH=$([ "$OTHER" = win64 ] && echo x64 || echo x86)
+if "$TOP/scripts/dist.sh" --out "$CASE/dist-other" "$OTHER" >>"$CASE/dist.txt" 2>&1; then
+  cp "$CASE"/dist-other/tavrin-*-"$OTHER_ARCH".msi "$C/other.msi"
+  ROOT_UNIX="$C/nowhere"
+  run_msiexec /i 'C:\other.msi' /qn
+  check "other edition's package: msiexec fails" test "$MSI_STATUS" -ne 0
+  check "other edition's package: no product key" test -z "$(reg_text 'HKLM\Software\Tavrin' Path)"
+  check "other edition's package: no Add/Remove Programs entry" test -z "$(entries)"
+  check "other edition's package: no program files" test ! -e "$C/Program Files/Tavrin"
+  if [ "$EDITION" = win64 ]; then
+    # Wine's log does not show the message of a failed launch condition.
+    check "other edition's package: stopped at its launch conditions" \
+      test -z "$(grep 'InstallFiles' "$MSI_LOG")"
+    check "other edition's package: its condition and sentence" \
+      has_line <(msiinfo export "$C/other.msi" LaunchCondition | tr -d '\r') \
+      $'NOT VersionNT64\tThis setup is for 32-bit Windows. Please run the 64-bit setup of tavrin.'
+
+  fi
+else
+  echo "skip - other edition's package: $OTHER is not built (see $CASE/dist.txt)"
+fi
+
 cp "$W32/tavmon.dll" "$SYSTEM_DIR/othermon.dll"
 check "set-up: another monitor, driver and printer" wine 'C:\wineprobe.exe' seed-other
 probe_reg "$PRINT" "$CASE/print-before.txt"
-RUN=0
 
 # 1. Silent install into the default folder.
 PROGRAM_FILES=$(wine cmd /c 'echo %ProgramFiles%' 2>/dev/null | tr -d '\r')
@@ -157,7 +183,7 @@ check_installed "older package in a folder with blanks"
 print_text "Before upgrade" "older package"
 
 # 4. The current package over it: same folder, one printer, one entry.
-run_msiexec /i 'C:\new.msi' /qn
+FRESH_LOG=1 run_msiexec /i 'C:\new.msi' /qn
 check_installed "upgrade"
 check "upgrade: the entry shows the new version" \
   test "$(reg_text "$(head -1 "$CASE/entries-$RUN.txt")" DisplayVersion)" = "$NEW_VERSION"
