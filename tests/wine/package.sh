@@ -140,6 +140,28 @@ else
   echo "skip - other edition's package: $OTHER is not built (see $CASE/dist.txt)"
 fi
 
+# 0b. A setup run that fails (faultcmd.exe in setup.exe's place, which
+# ends with exit code 2) fails the install, and everything is rolled back.
+FAILING="$CASE/failing-build"
+mkdir -p "$FAILING"
+cp "$TOP/build/$EDITION"/*.exe "$TOP/build/$EDITION"/*.dll "$FAILING/"
+cp "$TOP/build/$EDITION/faultcmd.exe" "$FAILING/setup.exe"
+if [ "$EDITION" = win64 ]; then export TAVRIN_WIN64_DIR="$FAILING"; else export TAVRIN_WIN32_DIR="$FAILING"; fi
+"$TOP/scripts/dist.sh" --out "$CASE/dist-failing" "$EDITION" >>"$CASE/dist.txt" 2>&1 ||
+  { cat "$CASE/dist.txt"; echo "dist.sh (failing) failed"; exit 1; }
+unset TAVRIN_WIN32_DIR TAVRIN_WIN64_DIR
+cp "$CASE"/dist-failing/tavrin-*-"$ARCH".msi "$C/failing.msi"
+ROOT_UNIX="$C/Program Files/Tavrin"
+run_msiexec /i 'C:\failing.msi' /qn
+check "failed setup run: msiexec fails" test "$MSI_STATUS" -ne 0
+check "failed setup run: the rollback ran" grep -q 'TavrinSetupRollback. Return value 1' "$MSI_LOG"
+check "failed setup run: no file of the tree left" test -z "$(find "$ROOT_UNIX" -type f 2>/dev/null)"
+check "failed setup run: no product key" test -z "$(reg_text 'HKLM\Software\Tavrin' Path)"
+check "failed setup run: no Add/Remove Programs entry" test -z "$(entries)"
+# Wine shows no message for it; Windows shows the package's text of 1722.
+check "failed setup run: the package's message names the setup log" \
+  grep -q '^1722.*tavrin\\res\\drivedir\\setup.log' <(msiinfo export "$C/failing.msi" Error)
+
 cp "$W32/tavmon.dll" "$SYSTEM_DIR/othermon.dll"
 check "set-up: another monitor, driver and printer" wine 'C:\wineprobe.exe' seed-other
 probe_reg "$PRINT" "$CASE/print-before.txt"
