@@ -83,7 +83,8 @@ product_files() {
 pdf_text() { pdftotext "$1" - 2>/dev/null | sed -e 's/^ *//' -e 's/ *$//' | grep -v '^$' || true; }
 
 # The installed package's run of setup.exe and its outcome, as every
-# install below checks it. $1 names the step.
+# install below checks it. $1 names the step; $2 "over" for a run over the
+# installed product (a repair).
 check_installed() {
   check "$1: msiexec ended with 0 (see $MSI_LOG)" test "$MSI_STATUS" -eq 0
   check "$1: no message box" test ! -s "$BOXES"
@@ -91,7 +92,12 @@ check_installed() {
   check "$1: setup.exe ran as the package's action" grep -q 'TavrinSetup. Return value 1' "$MSI_LOG"
   check "$1: \"Path\" names the folder" test "$(reg_text 'HKLM\Software\Tavrin' Path)" = "$ROOT"
   check "$1: the setup log has its platform lines" has_line "$LOG" "is_winnt = TRUE"
-  check "$1: the setup log has Wine's printer answer" has_line "$LOG" "AddPrinter: 87"
+  if [ "${2:-}" = over ]; then
+    # Over the installed product: Wine's answer for the registered monitor.
+    check "$1: the setup log has Wine's monitor answer" has_line "$LOG" "AddMonitor: 3006"
+  else
+    check "$1: the setup log has Wine's printer answer" has_line "$LOG" "AddPrinter: 87"
+  fi
   check "$1: \"Quiet\" reset to 0" grep -q '^Quiet=0' "$ROOT_UNIX/tavrin/res/tavrin.ini"
   check "$1: the printer's key exists" enable_printer
   # Wine workaround: Wine's msiexec writes every file without the Unix
@@ -213,6 +219,16 @@ probe_spooler
 check "upgrade: one printer TAVRIN" test "$(grep -c '^ *printer TAVRIN |' "$SPOOLER")" -eq 1
 check "upgrade: the PDF from before is kept" test -f "$(OUTPUT_DIR)/Before upgrade.pdf"
 print_text "After upgrade" "upgrade"
+
+# 4b. A repair: the files again and the setup run again, in the same folder;
+# the users' PDFs stay.
+# Wine's msiexec has no /f (a package gives 1605, a product code "not
+# implemented"): the same repair through its properties.
+run_msiexec /i 'C:\new.msi' REINSTALL=ALL REINSTALLMODE=vomus /qn
+check_installed "repair" over
+check "repair: the PDFs from before are kept" \
+  test -f "$(OUTPUT_DIR)/Before upgrade.pdf" -a -f "$(OUTPUT_DIR)/After upgrade.pdf"
+print_text "After repair" "repair"
 
 # 5. Uninstall with REMOVEOUTPUT=1: nothing left, the PDFs neither.
 run_msiexec /x 'C:\new.msi' /qn REMOVEOUTPUT=1
