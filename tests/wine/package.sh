@@ -236,4 +236,15 @@ check "uninstall with REMOVEOUTPUT=1: msiexec ended with 0" test "$MSI_STATUS" -
 check "uninstall with REMOVEOUTPUT=1: the folder is gone" test ! -e "$ROOT_UNIX"
 check "uninstall with REMOVEOUTPUT=1: no Add/Remove Programs entry" test -z "$(entries)"
 check_not "uninstall with REMOVEOUTPUT=1: no product key" wine reg query 'HKLM\Software\Tavrin'
+
+# 6. An install with the full user interface (no /q) opens the readme, as
+# setup.exe does without the package; then away again.
+ROOT="$PROGRAM_FILES\\Tavrin\\"
+ROOT_UNIX=$(winepath -u "$ROOT" 2>/dev/null | sed 's:/*$::')
+run_msiexec /i 'C:\new.msi'
+check "full interface: msiexec ended with 0" test "$MSI_STATUS" -eq 0
+check "full interface: the readme is opened" has "$STARTED" "FileProtocolHandler $ROOT""tavrin\\readme.html"
+check "full interface: no message box" test ! -s "$BOXES"
+run_msiexec /x 'C:\new.msi' /qn REMOVEOUTPUT=1
+check "full interface: removed again" test ! -e "$ROOT_UNIX/tavrin/setup.exe"
 finish
