@@ -27,6 +27,8 @@ for part in "$@"; do
     # (libclang-rt), llvm-symbolizer for their reports (llvm-14), and
     # GoogleTest, which configuring the project looks for.
     fuzz) packages+=(cmake make clang-14 libclang-rt-14-dev llvm-14 libgtest-dev) ;;
+    # The Windows Installer packages (scripts/dist.sh): wixl, and msiinfo to read them back.
+    dist) packages+=(msitools wixl) ;;
     *) echo "deps.sh: unknown part '$part'" >&2; exit 2 ;;
   esac
 done

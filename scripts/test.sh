@@ -12,7 +12,7 @@
 # Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh native win32 win64 wine print ghostscript fuzz
+scripts/deps.sh native win32 win64 wine print ghostscript fuzz dist
 
 status=0
 for preset in native native-asan; do

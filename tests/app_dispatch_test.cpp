@@ -134,4 +134,71 @@ TEST_F(DispatchTest, HiddenChildGetsNewGroupHiddenWindowAndOwnEnvironment) {
   EXPECT_EQ(si.hStdError, nullptr);
 }
 
+// The package's own arguments: the install and a silent uninstall, nothing
+// asked or shown, the outcome in the exit code.
+class PackageDispatchTest : public MachineTest {
+ protected:
+  void SetUp() override {
+    Boot(sim::Platform::WinXP());
+    StageProduct();
+    m.files.Put(test::kIniPath, "[Parameters]\r\nUninstall=\r\nQuiet=1\r\n");
+  }
+  bool HasPrinter() { return m.registry.KeyExists(HKEY_LOCAL_MACHINE, test::kPrinterKey); }
+  bool HasEntry() { return m.registry.KeyExists(HKEY_LOCAL_MACHINE, test::kUninstallEntry); }
+};
+
+TEST_F(PackageDispatchTest, InstallAsksNothingLeavesThePrinterAndNoEntryOfItsOwn) {
+  EXPECT_EQ(RunSetup("/package"), 0);
+  EXPECT_TRUE(m.message_boxes.empty());
+  EXPECT_TRUE(HasPrinter());
+  EXPECT_TRUE(m.spooler.HasMonitor("TAVRIN Monitor"));
+  // Windows Installer keeps the product's one Add/Remove Programs entry.
+  EXPECT_FALSE(HasEntry());
+  // The completion steps still reset the one-shot "Quiet".
+  EXPECT_NE(m.files.Get(test::kIniPath)->find("Quiet=0"), std::string::npos);
+}
+
+// An install that ends early and silently (no system folder) leaves no
+// printer: the package learns it from the exit code, the administrator from
+// the log.
+TEST_F(PackageDispatchTest, InstallWithoutAPrinterFailsWithItsReasonInTheLog) {
+  m.FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RunSetup("/package"), 1);
+  EXPECT_TRUE(m.message_boxes.empty());
+  EXPECT_FALSE(HasPrinter());
+  const std::vector<std::string> log = LogMessages();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Package install failed: no printer TAVRIN after the setup");
+}
+
+TEST_F(PackageDispatchTest, UninstallAsksNothingAndRemovesAll) {
+  ASSERT_EQ(RunSetup("/package"), 0);
+  m.message_boxes.clear();
+  EXPECT_EQ(RunSetup("/package-uninstall"), 0);
+  EXPECT_TRUE(m.message_boxes.empty());
+  EXPECT_FALSE(HasPrinter());
+  EXPECT_FALSE(m.spooler.HasMonitor("TAVRIN Monitor"));
+  EXPECT_FALSE(HasEntry());
+  // A person's "uninstall" is untouched: it still asks first.
+  ASSERT_EQ(RunSetup(), 0);
+  m.message_boxes.clear();
+  RunSetup("uninstall");
+  ASSERT_FALSE(m.message_boxes.empty());
+  EXPECT_EQ(m.message_boxes[0].type, static_cast<UINT>(MB_YESNO));
+}
+
+TEST_F(PackageDispatchTest, WrongEditionRefusesWithoutABoxAndFails) {
+  Boot(sim::Platform::Win10x64());
+  StageProduct();
+  m.wow64 = true;
+  for (const char* argument : {"/package", "/package-uninstall"}) {
+    m.files.Put(test::kLogPath, "");
+    EXPECT_EQ(RunSetup(argument), 1) << argument;
+    EXPECT_TRUE(m.message_boxes.empty()) << argument;
+    EXPECT_EQ(LogMessages(), std::vector<std::string>{"This setup is for 32-bit Windows. "
+                                                      "Please run the 64-bit setup of tavrin."});
+  }
+  EXPECT_FALSE(HasPrinter());
+}
+
 }  // namespace

@@ -6,33 +6,81 @@
 #include "common/process_start.h"
 #include "common/setup_log.h"
 #include "framework/afxwin.h"
+#include "contract/product_names.h"
 #include "install/install.h"
 #include "uninstall/uninstall.h"
+#include "uninstall/uninstall_entry.h"
 
 CSetupApp theApp;
 
 namespace {
 
 constexpr char kUninstallKeyword[] = "uninstall";
+// What the Windows Installer package runs: the same install and a silent
+// uninstall, asking nothing and telling the outcome in the exit code.
+constexpr char kPackageInstall[] = "/package";
+constexpr char kPackageUninstall[] = "/package-uninstall";
 constexpr char kConfirmUninstall[] = "Are your sure you want to uninstall tavrin?";
 constexpr char kWrongEdition[] =
     "This setup is for 32-bit Windows. Please run the 64-bit setup of tavrin.";
 
 // A 32-bit build on 64-bit Windows would register a monitor the 64-bit
 // spooler cannot load and a driver for the wrong environment. Says so in a
-// box and in the setup log and returns true when that is the case, before
-// anything is changed.
-bool RefuseWrongEdition() {
+// box (unless `quiet`) and in the setup log and returns true when that is
+// the case, before anything is changed.
+bool RefuseWrongEdition(bool quiet = false) {
   if (!RunningUnderWow64()) return false;
-  AfxMessageBox(kWrongEdition, MB_OK);
+  if (!quiet) AfxMessageBox(kWrongEdition, MB_OK);
   LogLine(kWrongEdition);
   return true;
+}
+
+// Whether the spooler lists the printer "TAVRIN" (level 1 works on every
+// Windows).
+bool ProductPrinterListed() {
+  DWORD needed = 0, count = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 1, nullptr, 0, &needed, &count);
+  if (needed == 0) return false;
+  std::string buffer(needed, '\0');
+  LPBYTE data = reinterpret_cast<LPBYTE>(&buffer[0]);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 1, data, needed, &needed, &count))
+    return false;
+  const PRINTER_INFO_1A* printers = reinterpret_cast<const PRINTER_INFO_1A*>(data);
+  for (DWORD i = 0; i < count; ++i)
+    if (printers[i].pName && std::string(printers[i].pName) == kPrinterName) return true;
+  return false;
+}
+
+// The package's install: the install as without arguments, then the
+// setup's own Add/Remove Programs entry removed, since Windows Installer
+// keeps the product's entry. Returns the exit code: 0 when the spooler lists
+// the printer at the end, else 1 (the setup log says why).
+int RunPackageInstall() {
+  RunInstall();
+  if (!ProductPrinterListed()) {
+    LogLine("Package install failed: no printer TAVRIN after the setup");
+    return 1;
+  }
+  RemoveUninstallEntry();
+  return 0;
 }
 
 }  // namespace
 
 BOOL CSetupApp::InitInstance() {
   const std::string arguments = ArgumentText(GetCommandLineA());
+  exit_code_ = 0;
+  if (arguments == kPackageInstall || arguments == kPackageUninstall) {
+    if (RefuseWrongEdition(true)) {
+      exit_code_ = 1;
+    } else if (arguments == kPackageInstall) {
+      exit_code_ = RunPackageInstall();
+    } else {
+      RunUninstall(1);
+    }
+    return FALSE;
+  }
+
   if ((arguments.empty() || arguments == kUninstallKeyword) && RefuseWrongEdition())
     return FALSE;
 
@@ -51,3 +99,5 @@ BOOL CSetupApp::InitInstance() {
   StartDetachedProcess(std::string(), arguments, STARTF_USESHOWWINDOW, SW_HIDE);
   return FALSE;
 }
+
+int CSetupApp::ExitInstance() { return exit_code_; }

@@ -11,8 +11,15 @@ class CSetupApp : public CWinApp {
 
   // Dispatches on the argument text: none runs the install, exactly
   // "uninstall" asks and runs the uninstall, anything else is started as a
-  // hidden child process. Returns FALSE in every case.
+  // hidden child process; "/package" and "/package-uninstall" are the
+  // Windows Installer package's install and silent uninstall. Returns FALSE
+  // in every case.
   BOOL InitInstance() override;
+  // The process exit code: 0, or 1 when a package step failed.
+  int ExitInstance() override;
+
+ private:
+  int exit_code_ = 0;
 };
 
 extern CSetupApp theApp;
