@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # From a fresh Debian 12 machine to a PDF printed through Tavrin: installs
-# what is missing, builds the Windows programs, installs the product with
-# setup.exe in a new Wine prefix, prints a sample document to the printer
+# what is missing, builds the Windows programs and the edition's installer
+# package, installs the product with it silently (msiexec /qn, which runs
+# setup.exe) in a new Wine prefix, prints a sample document to the printer
 # "TAVRIN" as an application would, and leaves the PDF that the product's own
 # Ghostscript for Windows (scripts/build-ghostscript.sh, run in the prefix by
 # the port monitor) made of it; the host's gs plays no part and need not be
@@ -26,7 +27,7 @@ step() { printf '\n== %s\n' "$*"; }
 die() { printf '\ndemo: %s\n' "$*" >&2; exit 1; }
 
 step "Packages (compilers, Wine, the sources' tools, PDF tools)"
-"$TOP/scripts/deps.sh" native win32 win64 wine pdf
+"$TOP/scripts/deps.sh" native win32 win64 wine pdf dist
 
 if why=$("$TOP/scripts/host-runs-i386.sh"); then
   EDITION=win32 VERSION=winxp WHAT="the 32-bit edition on Windows XP (a 32-bit Wine prefix)"
@@ -43,40 +44,66 @@ cmake --build --preset "$EDITION"
 step "Ghostscript for Windows, $EDITION (from Debian's source; reused once built)"
 "$TOP/scripts/build-ghostscript.sh" "$EDITION"
 
-step "A fresh Wine prefix: $WHAT, with the product unpacked"
+step "The installer package of the $EDITION edition (scripts/dist.sh)"
 rm -rf "$DEMO"
+"$TOP/scripts/dist.sh" --out "$DEMO/dist" "$EDITION"
+ARCH=$([ "$EDITION" = win64 ] && echo x64 || echo x86)
+MSI=$(ls "$DEMO"/dist/tavrin-*-"$ARCH".msi)
+
+step "A fresh Wine prefix: $WHAT"
 source "$TOP/tests/wine/lib.sh"
 # lib.sh's prefixes and cases, kept under build/demo.
 WORK="$DEMO"
 new_case demo "$VERSION"
-source "$TOP/tests/wine/printlib.sh"
+# The package brings the product's tree and "Path": none of new_case's.
+rm -rf "$C/tavrin"
+wine reg delete 'HKLM\Software\Tavrin' /f >/dev/null 2>&1 || true
 echo "prefix: $WINEPREFIX"
 
-GSWIN="$C/tavrin/res/convert/gswin32c.exe"
-[ "$(head -c 2 "$GSWIN")" = MZ ] || die "the staged $GSWIN is no Windows program"
-echo "Ghostscript in the product: C:\tavrin\res\convert\gswin32c.exe, Ghostscript $(wine 'C:\tavrin\res\convert\gswin32c.exe' --version 2>/dev/null | tr -d '\r') for Windows ($(file -b "$GSWIN" | cut -d, -f1))"
+step "Silent install: msiexec /i $(basename "$MSI") /qn (message boxes recorded)"
+cp "$MSI" "$C/tavrin.msi"
+rm -f "$C/boxes.txt" "$C/boxes.txt.stop"
+wine "$W32/boxwatch.exe" 'C:\boxes.txt' 300 >/dev/null 2>&1 &
+WATCHER=$!
+sleep 1
+MSI_STATUS=0
+timeout 300 wine msiexec /i 'C:\tavrin.msi' /qn /l*v 'C:\msi.log' >/dev/null 2>&1 || MSI_STATUS=$?
+touch "$C/boxes.txt.stop"
+wait "$WATCHER" || true
+tr -d '\r' <"$C/msi.log" >"$CASE/msi.log" 2>/dev/null || : >"$CASE/msi.log"
+[ "$MSI_STATUS" -eq 0 ] || die "msiexec failed with $MSI_STATUS (its log: $CASE/msi.log)"
+ROOT=$(wine reg query 'HKLM\Software\Tavrin' /v Path 2>/dev/null | tr -d '\r' |
+  awk '$1 == "Path" {sub(/^ *Path +REG_SZ +/, ""); print}')
+[ -n "$ROOT" ] || die "the package recorded no install root in HKLM\\Software\\Tavrin (log: $CASE/msi.log)"
+ROOT_UNIX=$(winepath -u "$ROOT" 2>/dev/null | sed 's:/*$::')
+echo "installed into $ROOT (\"Path\"); msiexec's log: $CASE/msi.log"
+if [ -s "$C/boxes.txt" ]; then
+  echo "message boxes:"
+  sed 's/^/  /' "$C/boxes.txt"
+else
+  echo "no message box was shown"
+fi
+LOG="$CASE/setup.log"
+tr -d '\r' <"$ROOT_UNIX/tavrin/res/drivedir/setup.log" | cut -c16- >"$LOG" 2>/dev/null || : >"$LOG"
+echo "setup log (setup.exe, run by the package):"
+sed 's/^/  /' "$LOG"
+
+source "$TOP/tests/wine/printlib.sh"
+OUTPUT_BASE() { echo "$ROOT_UNIX/tavrin/output"; }
+GSWIN="$ROOT_UNIX/tavrin/res/convert/gswin32c.exe"
+[ "$(head -c 2 "$GSWIN" 2>/dev/null)" = MZ ] || die "the installed $GSWIN is no Windows program"
+echo "Ghostscript in the product: ${ROOT}tavrin\\res\\convert\\gswin32c.exe, Ghostscript $(wine "${ROOT}tavrin\\res\\convert\\gswin32c.exe" --version 2>/dev/null | tr -d '\r') for Windows ($(file -b "$GSWIN" | cut -d, -f1))"
 if command -v gs >/dev/null 2>&1; then
   echo "the host's $(command -v gs) is not used: the port runs the Windows program above"
 else
   echo "the host has no gs on PATH: the port runs the Windows program above"
 fi
 
-step "setup.exe (message boxes answered OK)"
-run_setup
-echo "setup log:"
-sed 's/^/  /' "$LOG"
-if [ -s "$BOXES" ]; then
-  echo "message boxes:"
-  sed 's/^/  /' "$BOXES"
-fi
-has "$TRACE" "Completing printer setup..." ||
-  die "setup.exe did not reach its end (trace: $TRACE, log: $LOG)"
-
 step "Wine workaround: \"Datatype\"=\"RAW\" on the printer (docs/WINE.md)"
 # Wine created the printer's key without a data type and refused the record
 # with 87 ("AddPrinter: 87" above); until the value is there the printer
 # cannot be opened.
-enable_printer || die "the printer TAVRIN was not created (see $LOG)"
+enable_printer || die "the printer TAVRIN was not created (see $LOG and $CASE/msi.log)"
 echo "added to HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\TAVRIN"
 
 step "Printing \"$DOCUMENT\" ($PAGES pages) to TAVRIN"
@@ -84,7 +111,7 @@ print_job "$DOCUMENT" --pages "$PAGES"
 [ "$JOB_STATUS" -eq 0 ] || die "printdoc.exe failed ($JOB_STATUS): $(cat "$JOB_OUT")"
 echo "the job went through the spooler to the port TAVRINPORT"
 
-WHERE="C:\\tavrin\\output${OUTPUT_USER:+\\$OUTPUT_USER}"
+WHERE="${ROOT}tavrin\\output${OUTPUT_USER:+\\$OUTPUT_USER}"
 step "Waiting for $WHERE\\*.pdf"
 if ! wait_for_pdfs 1 120; then
   ls -la "$(OUTPUT_DIR)" 2>/dev/null | sed 's/^/  /' || echo "  (no folder $WHERE)"
