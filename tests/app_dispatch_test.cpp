@@ -1,5 +1,7 @@
 // The process entry: the argument-text rule, the exact keyword, the
 // confirmation and the hidden child start.
+#include <algorithm>
+
 #include "app/argument_text.h"
 #include "test_support.h"
 
@@ -169,6 +171,24 @@ TEST_F(PackageDispatchTest, InstallWithoutAPrinterFailsWithItsReasonInTheLog) {
   const std::vector<std::string> log = LogMessages();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back(), "Package install failed: no printer TAVRIN after the setup");
+}
+
+// A box the install would show (here: no rights to add the monitor) would
+// hold a silent install for ever: its text goes to the log instead, and
+// the install fails. A person's run still shows it.
+TEST_F(PackageDispatchTest, MessageGoesToTheLogInsteadOfABox) {
+  m.FailCall("AddMonitorA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RunSetup("/package"), 1);
+  EXPECT_TRUE(m.message_boxes.empty());
+  const std::vector<std::string> log = LogMessages();
+  const auto shown = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("Message not shown (package run): ", 0) == 0;
+  });
+  ASSERT_NE(shown, log.end());
+  m.FailCall("AddMonitorA", ERROR_ACCESS_DENIED);
+  RunSetup();
+  ASSERT_EQ(m.message_boxes.size(), 1u);
+  EXPECT_EQ(shown->substr(sizeof("Message not shown (package run): ") - 1), m.message_boxes[0].text);
 }
 
 TEST_F(PackageDispatchTest, UninstallAsksNothingAndRemovesAll) {

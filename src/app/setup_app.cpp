@@ -51,6 +51,14 @@ bool ProductPrinterListed() {
   return false;
 }
 
+// Answers a message box in a run of the package, which nobody watches (a
+// box would hold a silent install for ever): the text goes to the setup log
+// and the answer is OK, or No where the box asks.
+int AnswerUnattended(LPCSTR text, UINT type) {
+  LogLine(std::string("Message not shown (package run): ") + (text ? text : ""));
+  return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+}
+
 // The package's install: the install as without arguments, then the
 // setup's own Add/Remove Programs entry removed, since Windows Installer
 // keeps the product's entry. Returns the exit code: 0 when the spooler lists
@@ -71,6 +79,7 @@ BOOL CSetupApp::InitInstance() {
   const std::string arguments = ArgumentText(GetCommandLineA());
   exit_code_ = 0;
   if (arguments == kPackageInstall || arguments == kPackageUninstall) {
+    AfxSetMessageBoxHandler(AnswerUnattended);
     if (RefuseWrongEdition(true)) {
       exit_code_ = 1;
     } else if (arguments == kPackageInstall) {
@@ -78,6 +87,7 @@ BOOL CSetupApp::InitInstance() {
     } else {
       RunUninstall(1);
     }
+    AfxSetMessageBoxHandler(nullptr);
     return FALSE;
   }
 

@@ -45,4 +45,11 @@ int AfxWinMain(HINSTANCE instance);
 
 // Shows a message box captioned with the application name; returns the
 // button pressed (IDOK, IDYES, IDNO, ...) or 0 when no box could be shown.
+// While a handler is set (AfxSetMessageBoxHandler) no box is shown: the
+// handler gets the text and type and its return value is the answer.
 int AfxMessageBox(LPCSTR text, UINT type = MB_OK, UINT help_id = 0);
+
+// Sets the handler that answers AfxMessageBox in place of a box, for a run
+// that nobody watches; nullptr shows boxes again.
+using AfxMessageBoxHandler = int (*)(LPCSTR text, UINT type);
+void AfxSetMessageBoxHandler(AfxMessageBoxHandler handler);
