@@ -103,18 +103,16 @@ check_dsc() {
 }
 
 ensure_source_entry
-gs_src=$(fetch_source ghostscript) ||
-  fail "the source of Debian's ghostscript package could not be downloaded or failed its checksums" \
-       "check apt's deb-src entry for $suite and run apt-get update"
-lcms_src=$(fetch_source lcms2) ||
-  fail "the source of Debian's lcms2 package could not be downloaded or failed its checksums" \
-       "check apt's deb-src entry for $suite and run apt-get update"
-ft_src=$(fetch_source freetype) ||
-  fail "the source of Debian's freetype package could not be downloaded or failed its checksums" \
-       "check apt's deb-src entry for $suite and run apt-get update"
-jpeg_src=$(fetch_source libjpeg-turbo) ||
-  fail "the source of Debian's libjpeg-turbo package could not be downloaded or failed its checksums" \
-       "check apt's deb-src entry for $suite and run apt-get update"
+# source_of PACKAGE: fetch_source, or the line that says what failed.
+source_of() {
+  fetch_source "$1" ||
+    fail "the source of Debian's $1 package could not be downloaded or failed its checksums" \
+         "check apt's deb-src entry for $suite and run apt-get update"
+}
+gs_src=$(source_of ghostscript)
+lcms_src=$(source_of lcms2)
+ft_src=$(source_of freetype)
+jpeg_src=$(source_of libjpeg-turbo)
 
 # The fonts: Debian's URW base-35 Type 1 fonts and a Fontmap naming each by
 # its FontName, so that a job naming Times-Roman or Courier finds NimbusRoman

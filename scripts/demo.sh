@@ -61,30 +61,20 @@ wine reg delete 'HKLM\Software\Tavrin' /f >/dev/null 2>&1 || true
 echo "prefix: $WINEPREFIX"
 
 step "Silent install: msiexec /i $(basename "$MSI") /qn (message boxes recorded)"
+source "$TOP/tests/wine/msilib.sh"
 cp "$MSI" "$C/tavrin.msi"
-rm -f "$C/boxes.txt" "$C/boxes.txt.stop"
-wine "$W32/boxwatch.exe" 'C:\boxes.txt' 300 >/dev/null 2>&1 &
-WATCHER=$!
-sleep 1
-MSI_STATUS=0
-timeout 300 wine msiexec /i 'C:\tavrin.msi' /qn /l*v 'C:\msi.log' >/dev/null 2>&1 || MSI_STATUS=$?
-touch "$C/boxes.txt.stop"
-wait "$WATCHER" || true
-tr -d '\r' <"$C/msi.log" >"$CASE/msi.log" 2>/dev/null || : >"$CASE/msi.log"
-[ "$MSI_STATUS" -eq 0 ] || die "msiexec failed with $MSI_STATUS (its log: $CASE/msi.log)"
-ROOT=$(wine reg query 'HKLM\Software\Tavrin' /v Path 2>/dev/null | tr -d '\r' |
-  awk '$1 == "Path" {sub(/^ *Path +REG_SZ +/, ""); print}')
-[ -n "$ROOT" ] || die "the package recorded no install root in HKLM\\Software\\Tavrin (log: $CASE/msi.log)"
-ROOT_UNIX=$(winepath -u "$ROOT" 2>/dev/null | sed 's:/*$::')
-echo "installed into $ROOT (\"Path\"); msiexec's log: $CASE/msi.log"
-if [ -s "$C/boxes.txt" ]; then
+default_root
+run_msiexec /i 'C:\tavrin.msi' /qn
+[ "$MSI_STATUS" -eq 0 ] || die "msiexec failed with $MSI_STATUS (its log: $MSI_LOG)"
+[ "$(reg_text 'HKLM\Software\Tavrin' Path)" = "$ROOT" ] ||
+  die "the package recorded no install root $ROOT in HKLM\\Software\\Tavrin (log: $MSI_LOG)"
+echo "installed into $ROOT (\"Path\"); msiexec's log: $MSI_LOG"
+if [ -s "$BOXES" ]; then
   echo "message boxes:"
-  sed 's/^/  /' "$C/boxes.txt"
+  sed 's/^/  /' "$BOXES"
 else
   echo "no message box was shown"
 fi
-LOG="$CASE/setup.log"
-tr -d '\r' <"$ROOT_UNIX/tavrin/res/drivedir/setup.log" | cut -c16- >"$LOG" 2>/dev/null || : >"$LOG"
 echo "setup log (setup.exe, run by the package):"
 sed 's/^/  /' "$LOG"
 

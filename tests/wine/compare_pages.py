@@ -1,52 +1,47 @@
 #!/usr/bin/env python3
-"""Compares two renderings of one page, binary PGM files (P5, 8 bits) of the
-same size, pixel by pixel.
+"""Compares two renderings of one page, binary 8-bit PGM files (P5) as
+Ghostscript's pgmraw device writes them, pixel by pixel.
 
 Usage: compare_pages.py A.pgm B.pgm BUDGET
 
-A pixel differs when its grey levels differ by more than 64 of 255 (half a
-grey step either way is anti-aliasing or rounding, not a missing glyph).
-Prints "<differing> of <pixels> pixels differ (<percent>%)" and exits 0 when
-the share of differing pixels is at most BUDGET percent, 1 when it is over or
-the pages differ in size, 2 when a file is no PGM.
+A pixel differs when its grey levels differ by more than 64 of 255 (less is
+anti-aliasing or rounding, not a missing glyph). Prints "<differing> of
+<pixels> pixels differ (<percent>%)" and exits 0 when that share is at most
+BUDGET percent, 1 when it is over or the pages differ in size, 2 when a file
+cannot be read as such a PGM.
 """
+import re
 import sys
+
+# One header field, after blanks and "#" comment lines.
+FIELD = re.compile(rb"(?:\s|#[^\n]*\n)*(\S+)")
 
 
 def read_pgm(path):
-    """Returns (width, height, pixels) of a binary 8-bit PGM file."""
+    """Returns (width, height, pixels): four header fields, one blank, the pixels."""
     with open(path, "rb") as f:
         data = f.read()
-    fields = []
-    at = 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        if data[at:at + 1] == b"#":
-            at = data.index(b"\n", at) + 1
-            continue
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    at += 1  # the one blank after the maximum value
-    if fields[0] != b"P5" or int(fields[3]) != 255:
-        raise ValueError("%s is no 8-bit binary PGM file" % path)
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[at:at + width * height]
-    if len(pixels) != width * height:
-        raise ValueError("%s is cut short" % path)
-    return width, height, pixels
+    fields, at = [], 0
+    for _ in range(4):
+        match = FIELD.match(data, at)
+        if not match:
+            raise ValueError("%s is no PGM file" % path)
+        fields.append(match.group(1))
+        at = match.end()
+    magic, width, height, maxval = fields
+    width, height = int(width), int(height)
+    pixels = data[at + 1:]
+    if magic != b"P5" or maxval != b"255" or len(pixels) < width * height:
+        raise ValueError("%s is no whole 8-bit binary PGM file" % path)
+    return width, height, pixels[:width * height]
 
 
 def main():
     if len(sys.argv) != 4:
-        print(__doc__.strip().splitlines()[2], file=sys.stderr)
+        print("usage: compare_pages.py A.pgm B.pgm BUDGET", file=sys.stderr)
         return 2
     try:
-        a = read_pgm(sys.argv[1])
-        b = read_pgm(sys.argv[2])
+        a, b = read_pgm(sys.argv[1]), read_pgm(sys.argv[2])
     except (OSError, ValueError) as e:
         print(e, file=sys.stderr)
         return 2

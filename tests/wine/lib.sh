@@ -165,6 +165,13 @@ probe_spooler() {
   wine 'C:\wineprobe.exe' spooler >"$SPOOLER" 2>/dev/null || true
 }
 
+# reg_text KEY NAME: a value's data as `reg query` prints it (empty when
+# the key or the value is missing).
+reg_text() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v name="$2" '$1 == name {sub(/^ *[^ ]+ +REG_[A-Z_]+ +/, ""); print}'
+}
+
 # probe_reg KEY FILE: the subtree of HKLM\KEY with exact bytes.
 probe_reg() { wine 'C:\wineprobe.exe' reg "$1" 2>/dev/null | tr -d '\r' >"$2" || true; }
 

@@ -96,9 +96,8 @@ check "text job: page 2 numbered" has_line "$CASE/a.txt" "Page 2 of 2"
 # list is left in $CASE/LABEL-fonts.txt.
 embedded_fonts() {
   pdffonts "$1" >"$CASE/$2-fonts.txt" 2>&1 || true
-  check "$2: fonts in the PDF" test "$(awk 'NR > 2' "$CASE/$2-fonts.txt" | grep -c .)" -gt 0
-  check "$2: every font embedded" awk 'NR > 2 && $(NF - 4) != "yes" {bad = 1} END {exit bad}' \
-    "$CASE/$2-fonts.txt"
+  check "$2: fonts in the PDF, every one embedded" \
+    awk 'NR > 2 && $(NF - 4) != "yes" {bad = 1} END {exit bad || NR < 3}' "$CASE/$2-fonts.txt"
 }
 # looks_as_drawn PS PDF PAGES LABEL: each page of PDF drawn by the host's gs
 # differs from its drawing of PS in at most 0.5% of the pixels.

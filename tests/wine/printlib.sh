@@ -145,10 +145,7 @@ wait_for_output() {
 }
 
 # port_text NAME: a REG_SZ value of the port record as it is now.
-port_text() {
-  wine reg query "$PORT_REG_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
-    awk -v name="$1" '$1 == name {sub(/^ *[^ ]+ +REG_SZ +/, ""); print}'
-}
+port_text() { reg_text "$PORT_REG_KEY" "$1"; }
 
 # delete_port_value NAME: removes an optional value of the port record.
 delete_port_value() { wine reg delete "$PORT_REG_KEY" /v "$1" /f >/dev/null 2>&1; }
